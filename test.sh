@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Build and run every test: once optimised, once under AddressSanitizer and
+# UndefinedBehaviorSanitizer, and the threaded tests under ThreadSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")"
+source tools/packages.sh
+ensurePackages
+
+jobs=$(nproc 2>/dev/null || echo 2)
+export SDL_AUDIODRIVER=dummy
+
+runSuite() {  # runSuite BUILD_DIR CTEST_ARGS... (after cmake args in CMAKE_ARGS)
+  local dir=$1; shift
+  cmake -S . -B "$dir" "${cmakeArgs[@]}" >/dev/null
+  cmake --build "$dir" -j "$jobs"
+  (cd "$dir" && ctest --output-on-failure -j "$jobs" "$@")
+}
+
+echo "== optimised build =="
+cmakeArgs=(-DCMAKE_BUILD_TYPE=RelWithDebInfo)
+runSuite build
+
+echo "== AddressSanitizer + UndefinedBehaviorSanitizer build =="
+cmakeArgs=(-DCMAKE_BUILD_TYPE=Debug -DNYRA_SANITIZE=address,undefined -DNYRA_BUILD_BENCH=OFF)
+ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 runSuite build/sanitize
+
+echo "== ThreadSanitizer build (threaded tests) =="
+cmakeArgs=(-DCMAKE_BUILD_TYPE=Debug -DNYRA_SANITIZE=thread -DNYRA_BUILD_BENCH=OFF)
+runSuite build/tsan -L threaded
