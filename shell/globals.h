@@ -26,3 +26,6 @@ constexpr UINT SharedVertexCount = 30000;
 
 // Message box captioned windowTitle, then a quit request to mainWindow.
 void showError(const char* text);
+
+// The globals above back to their start values (640 x 480, no window, no objects).
+void resetShellGlobals();

@@ -1,0 +1,8 @@
+#pragma once
+// The demo's start-up and its frame, called by the shell.
+#include "platform/win32.h"
+
+// Builds the content and starts the music. 0, or E_FAIL after its message was shown.
+HRESULT initDemo();
+// Draws and presents one frame. 0, or E_FAIL when a Direct3D step fails.
+HRESULT renderFrame();

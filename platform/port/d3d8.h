@@ -1,0 +1,573 @@
+#pragma once
+// The Direct3D 8 names the show calls, spelled and numbered as the platform's own d3d8.h
+// spells them, backed by our software device (platform/port/d3d8*.cpp). Only the subset
+// the show and its tests use is declared; the interfaces are abstract classes whose
+// methods keep the platform's parameter lists, so the same calls compile on both builds.
+#include "platform/port/win32types.h"
+
+// ---------------------------------------------------------------------------------------
+// Basic types
+
+typedef DWORD D3DCOLOR; // 0xAARRGGBB
+
+#define D3DCOLOR_ARGB(a, r, g, b)                                                         \
+  ((D3DCOLOR)((((a) & 0xff) << 24) | (((r) & 0xff) << 16) | (((g) & 0xff) << 8) |       \
+              ((b) & 0xff)))
+#define D3DCOLOR_RGBA(r, g, b, a) D3DCOLOR_ARGB(a, r, g, b)
+#define D3DCOLOR_XRGB(r, g, b) D3DCOLOR_ARGB(0xff, r, g, b)
+
+typedef struct _D3DRECT {
+  LONG x1;
+  LONG y1;
+  LONG x2;
+  LONG y2;
+} D3DRECT;
+
+typedef struct _D3DLOCKED_RECT {
+  INT Pitch; // bytes from one row to the next
+  void* pBits;
+} D3DLOCKED_RECT;
+
+struct _RGNDATA; // wingdi's dirty region; Present accepts only NULL here
+typedef struct _RGNDATA RGNDATA;
+
+#define D3D_SDK_VERSION 220
+#define D3DADAPTER_DEFAULT 0
+
+// ---------------------------------------------------------------------------------------
+// Result codes
+
+#define _FACD3D 0x876
+#define MAKE_D3DHRESULT(code) ((HRESULT)(0x80000000u | (_FACD3D << 16) | (code)))
+#define D3D_OK S_OK
+#define D3DERR_WRONGTEXTUREFORMAT MAKE_D3DHRESULT(2072)
+#define D3DERR_UNSUPPORTEDCOLOROPERATION MAKE_D3DHRESULT(2073)
+#define D3DERR_UNSUPPORTEDCOLORARG MAKE_D3DHRESULT(2074)
+#define D3DERR_UNSUPPORTEDALPHAOPERATION MAKE_D3DHRESULT(2075)
+#define D3DERR_UNSUPPORTEDALPHAARG MAKE_D3DHRESULT(2076)
+#define D3DERR_TOOMANYOPERATIONS MAKE_D3DHRESULT(2077)
+#define D3DERR_CONFLICTINGTEXTUREFILTER MAKE_D3DHRESULT(2078)
+#define D3DERR_UNSUPPORTEDFACTORVALUE MAKE_D3DHRESULT(2079)
+#define D3DERR_CONFLICTINGRENDERSTATE MAKE_D3DHRESULT(2081)
+#define D3DERR_UNSUPPORTEDTEXTUREFILTER MAKE_D3DHRESULT(2082)
+#define D3DERR_CONFLICTINGTEXTUREPALETTE MAKE_D3DHRESULT(2086)
+#define D3DERR_DRIVERINTERNALERROR MAKE_D3DHRESULT(2087)
+#define D3DERR_NOTFOUND MAKE_D3DHRESULT(2150)
+#define D3DERR_MOREDATA MAKE_D3DHRESULT(2151)
+#define D3DERR_DEVICELOST MAKE_D3DHRESULT(2152)
+#define D3DERR_DEVICENOTRESET MAKE_D3DHRESULT(2153)
+#define D3DERR_NOTAVAILABLE MAKE_D3DHRESULT(2154)
+#define D3DERR_OUTOFVIDEOMEMORY MAKE_D3DHRESULT(380)
+#define D3DERR_INVALIDDEVICE MAKE_D3DHRESULT(2155)
+#define D3DERR_INVALIDCALL MAKE_D3DHRESULT(2156)
+#define D3DERR_DRIVERINVALIDCALL MAKE_D3DHRESULT(2157)
+
+// ---------------------------------------------------------------------------------------
+// Enumerations (the platform's values)
+
+typedef enum _D3DDEVTYPE {
+  D3DDEVTYPE_HAL = 1,
+  D3DDEVTYPE_REF = 2,
+  D3DDEVTYPE_SW = 3,
+  D3DDEVTYPE_FORCE_DWORD = 0x7fffffff
+} D3DDEVTYPE;
+
+typedef enum _D3DFORMAT {
+  D3DFMT_UNKNOWN = 0,
+  D3DFMT_R8G8B8 = 20,
+  D3DFMT_A8R8G8B8 = 21,
+  D3DFMT_X8R8G8B8 = 22,
+  D3DFMT_R5G6B5 = 23,
+  D3DFMT_X1R5G5B5 = 24,
+  D3DFMT_A1R5G5B5 = 25,
+  D3DFMT_A4R4G4B4 = 26,
+  D3DFMT_R3G3B2 = 27,
+  D3DFMT_A8 = 28,
+  D3DFMT_A8R3G3B2 = 29,
+  D3DFMT_X4R4G4B4 = 30,
+  D3DFMT_A2B10G10R10 = 31,
+  D3DFMT_G16R16 = 34,
+  D3DFMT_A8P8 = 40,
+  D3DFMT_P8 = 41,
+  D3DFMT_L8 = 50,
+  D3DFMT_A8L8 = 51,
+  D3DFMT_A4L4 = 52,
+  D3DFMT_D16_LOCKABLE = 70,
+  D3DFMT_D32 = 71,
+  D3DFMT_D15S1 = 73,
+  D3DFMT_D24S8 = 75,
+  D3DFMT_D16 = 80,
+  D3DFMT_D24X8 = 77,
+  D3DFMT_D24X4S4 = 79,
+  D3DFMT_VERTEXDATA = 100,
+  D3DFMT_INDEX16 = 101,
+  D3DFMT_INDEX32 = 102,
+  D3DFMT_FORCE_DWORD = 0x7fffffff
+} D3DFORMAT;
+
+typedef enum _D3DPOOL {
+  D3DPOOL_DEFAULT = 0,
+  D3DPOOL_MANAGED = 1,
+  D3DPOOL_SYSTEMMEM = 2,
+  D3DPOOL_SCRATCH = 3,
+  D3DPOOL_FORCE_DWORD = 0x7fffffff
+} D3DPOOL;
+
+typedef enum _D3DRESOURCETYPE {
+  D3DRTYPE_SURFACE = 1,
+  D3DRTYPE_VOLUME = 2,
+  D3DRTYPE_TEXTURE = 3,
+  D3DRTYPE_VOLUMETEXTURE = 4,
+  D3DRTYPE_CUBETEXTURE = 5,
+  D3DRTYPE_VERTEXBUFFER = 6,
+  D3DRTYPE_INDEXBUFFER = 7,
+  D3DRTYPE_FORCE_DWORD = 0x7fffffff
+} D3DRESOURCETYPE;
+
+typedef enum _D3DMULTISAMPLE_TYPE {
+  D3DMULTISAMPLE_NONE = 0,
+  D3DMULTISAMPLE_2_SAMPLES = 2,
+  D3DMULTISAMPLE_3_SAMPLES = 3,
+  D3DMULTISAMPLE_4_SAMPLES = 4,
+  D3DMULTISAMPLE_5_SAMPLES = 5,
+  D3DMULTISAMPLE_6_SAMPLES = 6,
+  D3DMULTISAMPLE_7_SAMPLES = 7,
+  D3DMULTISAMPLE_8_SAMPLES = 8,
+  D3DMULTISAMPLE_9_SAMPLES = 9,
+  D3DMULTISAMPLE_10_SAMPLES = 10,
+  D3DMULTISAMPLE_11_SAMPLES = 11,
+  D3DMULTISAMPLE_12_SAMPLES = 12,
+  D3DMULTISAMPLE_13_SAMPLES = 13,
+  D3DMULTISAMPLE_14_SAMPLES = 14,
+  D3DMULTISAMPLE_15_SAMPLES = 15,
+  D3DMULTISAMPLE_16_SAMPLES = 16,
+  D3DMULTISAMPLE_FORCE_DWORD = 0x7fffffff
+} D3DMULTISAMPLE_TYPE;
+
+typedef enum _D3DSWAPEFFECT {
+  D3DSWAPEFFECT_DISCARD = 1,
+  D3DSWAPEFFECT_FLIP = 2,
+  D3DSWAPEFFECT_COPY = 3,
+  D3DSWAPEFFECT_COPY_VSYNC = 4,
+  D3DSWAPEFFECT_FORCE_DWORD = 0x7fffffff
+} D3DSWAPEFFECT;
+
+typedef enum _D3DPRIMITIVETYPE {
+  D3DPT_POINTLIST = 1,
+  D3DPT_LINELIST = 2,
+  D3DPT_LINESTRIP = 3,
+  D3DPT_TRIANGLELIST = 4,
+  D3DPT_TRIANGLESTRIP = 5,
+  D3DPT_TRIANGLEFAN = 6,
+  D3DPT_FORCE_DWORD = 0x7fffffff
+} D3DPRIMITIVETYPE;
+
+typedef enum _D3DRENDERSTATETYPE {
+  D3DRS_ZENABLE = 7,
+  D3DRS_FILLMODE = 8,
+  D3DRS_SHADEMODE = 9,
+  D3DRS_LINEPATTERN = 10,
+  D3DRS_ZWRITEENABLE = 14,
+  D3DRS_ALPHATESTENABLE = 15,
+  D3DRS_LASTPIXEL = 16,
+  D3DRS_SRCBLEND = 19,
+  D3DRS_DESTBLEND = 20,
+  D3DRS_CULLMODE = 22,
+  D3DRS_ZFUNC = 23,
+  D3DRS_ALPHAREF = 24,
+  D3DRS_ALPHAFUNC = 25,
+  D3DRS_DITHERENABLE = 26,
+  D3DRS_ALPHABLENDENABLE = 27,
+  D3DRS_FOGENABLE = 28,
+  D3DRS_SPECULARENABLE = 29,
+  D3DRS_ZVISIBLE = 30,
+  D3DRS_FOGCOLOR = 34,
+  D3DRS_FOGTABLEMODE = 35,
+  D3DRS_FOGSTART = 36,
+  D3DRS_FOGEND = 37,
+  D3DRS_FOGDENSITY = 38,
+  D3DRS_EDGEANTIALIAS = 40,
+  D3DRS_ZBIAS = 47,
+  D3DRS_RANGEFOGENABLE = 48,
+  D3DRS_STENCILENABLE = 52,
+  D3DRS_STENCILFAIL = 53,
+  D3DRS_STENCILZFAIL = 54,
+  D3DRS_STENCILPASS = 55,
+  D3DRS_STENCILFUNC = 56,
+  D3DRS_STENCILREF = 57,
+  D3DRS_STENCILMASK = 58,
+  D3DRS_STENCILWRITEMASK = 59,
+  D3DRS_TEXTUREFACTOR = 60,
+  D3DRS_WRAP0 = 128,
+  D3DRS_WRAP1 = 129,
+  D3DRS_WRAP2 = 130,
+  D3DRS_WRAP3 = 131,
+  D3DRS_WRAP4 = 132,
+  D3DRS_WRAP5 = 133,
+  D3DRS_WRAP6 = 134,
+  D3DRS_WRAP7 = 135,
+  D3DRS_CLIPPING = 136,
+  D3DRS_LIGHTING = 137,
+  D3DRS_AMBIENT = 139,
+  D3DRS_FOGVERTEXMODE = 140,
+  D3DRS_COLORVERTEX = 141,
+  D3DRS_LOCALVIEWER = 142,
+  D3DRS_NORMALIZENORMALS = 143,
+  D3DRS_DIFFUSEMATERIALSOURCE = 145,
+  D3DRS_SPECULARMATERIALSOURCE = 146,
+  D3DRS_AMBIENTMATERIALSOURCE = 147,
+  D3DRS_EMISSIVEMATERIALSOURCE = 148,
+  D3DRS_VERTEXBLEND = 151,
+  D3DRS_CLIPPLANEENABLE = 152,
+  D3DRS_SOFTWAREVERTEXPROCESSING = 153,
+  D3DRS_POINTSIZE = 154,
+  D3DRS_POINTSIZE_MIN = 155,
+  D3DRS_POINTSPRITEENABLE = 156,
+  D3DRS_POINTSCALEENABLE = 157,
+  D3DRS_POINTSCALE_A = 158,
+  D3DRS_POINTSCALE_B = 159,
+  D3DRS_POINTSCALE_C = 160,
+  D3DRS_MULTISAMPLEANTIALIAS = 161,
+  D3DRS_MULTISAMPLEMASK = 162,
+  D3DRS_PATCHEDGESTYLE = 163,
+  D3DRS_PATCHSEGMENTS = 164,
+  D3DRS_DEBUGMONITORTOKEN = 165,
+  D3DRS_POINTSIZE_MAX = 166,
+  D3DRS_INDEXEDVERTEXBLENDENABLE = 167,
+  D3DRS_COLORWRITEENABLE = 168,
+  D3DRS_TWEENFACTOR = 170,
+  D3DRS_BLENDOP = 171,
+  D3DRS_POSITIONORDER = 172,
+  D3DRS_NORMALORDER = 173,
+  D3DRS_FORCE_DWORD = 0x7fffffff
+} D3DRENDERSTATETYPE;
+
+typedef enum _D3DZBUFFERTYPE {
+  D3DZB_FALSE = 0,
+  D3DZB_TRUE = 1,
+  D3DZB_USEW = 2,
+  D3DZB_FORCE_DWORD = 0x7fffffff
+} D3DZBUFFERTYPE;
+
+typedef enum _D3DFILLMODE {
+  D3DFILL_POINT = 1,
+  D3DFILL_WIREFRAME = 2,
+  D3DFILL_SOLID = 3,
+  D3DFILL_FORCE_DWORD = 0x7fffffff
+} D3DFILLMODE;
+
+typedef enum _D3DSHADEMODE {
+  D3DSHADE_FLAT = 1,
+  D3DSHADE_GOURAUD = 2,
+  D3DSHADE_PHONG = 3,
+  D3DSHADE_FORCE_DWORD = 0x7fffffff
+} D3DSHADEMODE;
+
+typedef enum _D3DBLEND {
+  D3DBLEND_ZERO = 1,
+  D3DBLEND_ONE = 2,
+  D3DBLEND_SRCCOLOR = 3,
+  D3DBLEND_INVSRCCOLOR = 4,
+  D3DBLEND_SRCALPHA = 5,
+  D3DBLEND_INVSRCALPHA = 6,
+  D3DBLEND_DESTALPHA = 7,
+  D3DBLEND_INVDESTALPHA = 8,
+  D3DBLEND_DESTCOLOR = 9,
+  D3DBLEND_INVDESTCOLOR = 10,
+  D3DBLEND_SRCALPHASAT = 11,
+  D3DBLEND_BOTHSRCALPHA = 12,
+  D3DBLEND_BOTHINVSRCALPHA = 13,
+  D3DBLEND_FORCE_DWORD = 0x7fffffff
+} D3DBLEND;
+
+typedef enum _D3DBLENDOP {
+  D3DBLENDOP_ADD = 1,
+  D3DBLENDOP_SUBTRACT = 2,
+  D3DBLENDOP_REVSUBTRACT = 3,
+  D3DBLENDOP_MIN = 4,
+  D3DBLENDOP_MAX = 5,
+  D3DBLENDOP_FORCE_DWORD = 0x7fffffff
+} D3DBLENDOP;
+
+typedef enum _D3DCMPFUNC {
+  D3DCMP_NEVER = 1,
+  D3DCMP_LESS = 2,
+  D3DCMP_EQUAL = 3,
+  D3DCMP_LESSEQUAL = 4,
+  D3DCMP_GREATER = 5,
+  D3DCMP_NOTEQUAL = 6,
+  D3DCMP_GREATEREQUAL = 7,
+  D3DCMP_ALWAYS = 8,
+  D3DCMP_FORCE_DWORD = 0x7fffffff
+} D3DCMPFUNC;
+
+typedef enum _D3DCULL {
+  D3DCULL_NONE = 1,
+  D3DCULL_CW = 2,
+  D3DCULL_CCW = 3,
+  D3DCULL_FORCE_DWORD = 0x7fffffff
+} D3DCULL;
+
+typedef enum _D3DTEXTURESTAGESTATETYPE {
+  D3DTSS_COLOROP = 1,
+  D3DTSS_COLORARG1 = 2,
+  D3DTSS_COLORARG2 = 3,
+  D3DTSS_ALPHAOP = 4,
+  D3DTSS_ALPHAARG1 = 5,
+  D3DTSS_ALPHAARG2 = 6,
+  D3DTSS_BUMPENVMAT00 = 7,
+  D3DTSS_BUMPENVMAT01 = 8,
+  D3DTSS_BUMPENVMAT10 = 9,
+  D3DTSS_BUMPENVMAT11 = 10,
+  D3DTSS_TEXCOORDINDEX = 11,
+  D3DTSS_ADDRESSU = 13,
+  D3DTSS_ADDRESSV = 14,
+  D3DTSS_BORDERCOLOR = 15,
+  D3DTSS_MAGFILTER = 16,
+  D3DTSS_MINFILTER = 17,
+  D3DTSS_MIPFILTER = 18,
+  D3DTSS_MIPMAPLODBIAS = 19,
+  D3DTSS_MAXMIPLEVEL = 20,
+  D3DTSS_MAXANISOTROPY = 21,
+  D3DTSS_BUMPENVLSCALE = 22,
+  D3DTSS_BUMPENVLOFFSET = 23,
+  D3DTSS_TEXTURETRANSFORMFLAGS = 24,
+  D3DTSS_ADDRESSW = 25,
+  D3DTSS_COLORARG0 = 26,
+  D3DTSS_ALPHAARG0 = 27,
+  D3DTSS_RESULTARG = 28,
+  D3DTSS_FORCE_DWORD = 0x7fffffff
+} D3DTEXTURESTAGESTATETYPE;
+
+typedef enum _D3DTEXTUREOP {
+  D3DTOP_DISABLE = 1,
+  D3DTOP_SELECTARG1 = 2,
+  D3DTOP_SELECTARG2 = 3,
+  D3DTOP_MODULATE = 4,
+  D3DTOP_MODULATE2X = 5,
+  D3DTOP_MODULATE4X = 6,
+  D3DTOP_ADD = 7,
+  D3DTOP_ADDSIGNED = 8,
+  D3DTOP_ADDSIGNED2X = 9,
+  D3DTOP_SUBTRACT = 10,
+  D3DTOP_ADDSMOOTH = 11,
+  D3DTOP_BLENDDIFFUSEALPHA = 12,
+  D3DTOP_BLENDTEXTUREALPHA = 13,
+  D3DTOP_BLENDFACTORALPHA = 14,
+  D3DTOP_BLENDTEXTUREALPHAPM = 15,
+  D3DTOP_BLENDCURRENTALPHA = 16,
+  D3DTOP_PREMODULATE = 17,
+  D3DTOP_MODULATEALPHA_ADDCOLOR = 18,
+  D3DTOP_MODULATECOLOR_ADDALPHA = 19,
+  D3DTOP_MODULATEINVALPHA_ADDCOLOR = 20,
+  D3DTOP_MODULATEINVCOLOR_ADDALPHA = 21,
+  D3DTOP_BUMPENVMAP = 22,
+  D3DTOP_BUMPENVMAPLUMINANCE = 23,
+  D3DTOP_DOTPRODUCT3 = 24,
+  D3DTOP_MULTIPLYADD = 25,
+  D3DTOP_LERP = 26,
+  D3DTOP_FORCE_DWORD = 0x7fffffff
+} D3DTEXTUREOP;
+
+// Texture stage arguments: a source in the low bits, modifiers above.
+#define D3DTA_SELECTMASK 0x0000000f
+#define D3DTA_DIFFUSE 0x00000000
+#define D3DTA_CURRENT 0x00000001
+#define D3DTA_TEXTURE 0x00000002
+#define D3DTA_TFACTOR 0x00000003
+#define D3DTA_SPECULAR 0x00000004
+#define D3DTA_TEMP 0x00000005
+#define D3DTA_COMPLEMENT 0x00000010
+#define D3DTA_ALPHAREPLICATE 0x00000020
+
+typedef enum _D3DTEXTUREADDRESS {
+  D3DTADDRESS_WRAP = 1,
+  D3DTADDRESS_MIRROR = 2,
+  D3DTADDRESS_CLAMP = 3,
+  D3DTADDRESS_BORDER = 4,
+  D3DTADDRESS_MIRRORONCE = 5,
+  D3DTADDRESS_FORCE_DWORD = 0x7fffffff
+} D3DTEXTUREADDRESS;
+
+typedef enum _D3DTEXTUREFILTERTYPE {
+  D3DTEXF_NONE = 0,
+  D3DTEXF_POINT = 1,
+  D3DTEXF_LINEAR = 2,
+  D3DTEXF_ANISOTROPIC = 3,
+  D3DTEXF_FLATCUBIC = 4,
+  D3DTEXF_GAUSSIANCUBIC = 5,
+  D3DTEXF_FORCE_DWORD = 0x7fffffff
+} D3DTEXTUREFILTERTYPE;
+
+// ---------------------------------------------------------------------------------------
+// Flags
+
+#define D3DCLEAR_TARGET 0x00000001l
+#define D3DCLEAR_ZBUFFER 0x00000002l
+#define D3DCLEAR_STENCIL 0x00000004l
+
+#define D3DFVF_RESERVED0 0x001
+#define D3DFVF_POSITION_MASK 0x00E
+#define D3DFVF_XYZ 0x002
+#define D3DFVF_XYZRHW 0x004
+#define D3DFVF_XYZB1 0x006
+#define D3DFVF_XYZB2 0x008
+#define D3DFVF_XYZB3 0x00a
+#define D3DFVF_XYZB4 0x00c
+#define D3DFVF_XYZB5 0x00e
+#define D3DFVF_NORMAL 0x010
+#define D3DFVF_PSIZE 0x020
+#define D3DFVF_DIFFUSE 0x040
+#define D3DFVF_SPECULAR 0x080
+#define D3DFVF_TEXCOUNT_MASK 0xf00
+#define D3DFVF_TEXCOUNT_SHIFT 8
+#define D3DFVF_TEX0 0x000
+#define D3DFVF_TEX1 0x100
+#define D3DFVF_TEX2 0x200
+#define D3DFVF_TEX3 0x300
+#define D3DFVF_TEX4 0x400
+#define D3DFVF_TEX5 0x500
+#define D3DFVF_TEX6 0x600
+#define D3DFVF_TEX7 0x700
+#define D3DFVF_TEX8 0x800
+
+#define D3DCREATE_FPU_PRESERVE 0x00000002L
+#define D3DCREATE_MULTITHREADED 0x00000004L
+#define D3DCREATE_PUREDEVICE 0x00000010L
+#define D3DCREATE_SOFTWARE_VERTEXPROCESSING 0x00000020L
+#define D3DCREATE_HARDWARE_VERTEXPROCESSING 0x00000040L
+#define D3DCREATE_MIXED_VERTEXPROCESSING 0x00000080L
+
+#define D3DPRESENTFLAG_LOCKABLE_BACKBUFFER 0x00000001
+
+#define D3DPRESENT_RATE_DEFAULT 0x00000000
+#define D3DPRESENT_INTERVAL_DEFAULT 0x00000000L
+#define D3DPRESENT_INTERVAL_ONE 0x00000001L
+#define D3DPRESENT_INTERVAL_TWO 0x00000002L
+#define D3DPRESENT_INTERVAL_THREE 0x00000004L
+#define D3DPRESENT_INTERVAL_FOUR 0x00000008L
+#define D3DPRESENT_INTERVAL_IMMEDIATE 0x80000000L
+
+#define D3DUSAGE_RENDERTARGET 0x00000001L
+#define D3DUSAGE_DEPTHSTENCIL 0x00000002L
+#define D3DUSAGE_WRITEONLY 0x00000008L
+#define D3DUSAGE_SOFTWAREPROCESSING 0x00000010L
+#define D3DUSAGE_DONOTCLIP 0x00000020L
+#define D3DUSAGE_POINTS 0x00000040L
+#define D3DUSAGE_RTPATCHES 0x00000080L
+#define D3DUSAGE_NPATCHES 0x00000100L
+#define D3DUSAGE_DYNAMIC 0x00000200L
+
+#define D3DLOCK_READONLY 0x00000010L
+#define D3DLOCK_DISCARD 0x00002000L
+#define D3DLOCK_NOOVERWRITE 0x00001000L
+#define D3DLOCK_NOSYSLOCK 0x00000800L
+#define D3DLOCK_NO_DIRTY_UPDATE 0x00008000L
+
+// ---------------------------------------------------------------------------------------
+// Structures
+
+typedef struct _D3DPRESENT_PARAMETERS_ {
+  UINT BackBufferWidth;
+  UINT BackBufferHeight;
+  D3DFORMAT BackBufferFormat;
+  UINT BackBufferCount;
+  D3DMULTISAMPLE_TYPE MultiSampleType;
+  D3DSWAPEFFECT SwapEffect;
+  HWND hDeviceWindow;
+  BOOL Windowed;
+  BOOL EnableAutoDepthStencil;
+  D3DFORMAT AutoDepthStencilFormat;
+  DWORD Flags;
+  UINT FullScreen_RefreshRateInHz;
+  UINT FullScreen_PresentationInterval;
+} D3DPRESENT_PARAMETERS;
+
+// ---------------------------------------------------------------------------------------
+// Interfaces. Every object is reference counted as in COM: it starts at 1, AddRef and
+// Release return the new count, and the object is destroyed when the count reaches 0.
+
+struct IUnknown {
+  virtual ULONG AddRef() = 0;
+  virtual ULONG Release() = 0;
+
+protected:
+  virtual ~IUnknown() = default; // objects are destroyed through Release only
+};
+
+struct IDirect3DDevice8;
+struct IDirect3DBaseTexture8;
+struct IDirect3DTexture8;
+struct IDirect3DVertexBuffer8;
+
+struct IDirect3DResource8 : IUnknown {
+  virtual HRESULT GetDevice(IDirect3DDevice8** ppDevice) = 0; // adds a reference
+  virtual D3DRESOURCETYPE GetType() = 0;
+};
+
+struct IDirect3DBaseTexture8 : IDirect3DResource8 {
+  virtual DWORD GetLevelCount() = 0;
+};
+
+struct IDirect3DTexture8 : IDirect3DBaseTexture8 {
+  // pRect NULL locks the whole level; pBits then points at its first texel.
+  virtual HRESULT LockRect(UINT Level, D3DLOCKED_RECT* pLockedRect, const RECT* pRect,
+                           DWORD Flags) = 0;
+  virtual HRESULT UnlockRect(UINT Level) = 0;
+};
+
+struct IDirect3DVertexBuffer8 : IDirect3DResource8 {
+  // SizeToLock 0 locks from OffsetToLock to the end of the buffer.
+  virtual HRESULT Lock(UINT OffsetToLock, UINT SizeToLock, BYTE** ppbData, DWORD Flags) = 0;
+  virtual HRESULT Unlock() = 0;
+};
+
+struct IDirect3DDevice8 : IUnknown {
+  virtual HRESULT Reset(D3DPRESENT_PARAMETERS* pPresentationParameters) = 0;
+  virtual HRESULT Present(const RECT* pSourceRect, const RECT* pDestRect,
+                          HWND hDestWindowOverride, const RGNDATA* pDirtyRegion) = 0;
+  virtual HRESULT CreateTexture(UINT Width, UINT Height, UINT Levels, DWORD Usage,
+                                D3DFORMAT Format, D3DPOOL Pool,
+                                IDirect3DTexture8** ppTexture) = 0;
+  virtual HRESULT CreateVertexBuffer(UINT Length, DWORD Usage, DWORD FVF, D3DPOOL Pool,
+                                     IDirect3DVertexBuffer8** ppVertexBuffer) = 0;
+  virtual HRESULT UpdateTexture(IDirect3DBaseTexture8* pSourceTexture,
+                                IDirect3DBaseTexture8* pDestinationTexture) = 0;
+  virtual HRESULT BeginScene() = 0;
+  virtual HRESULT EndScene() = 0;
+  virtual HRESULT Clear(DWORD Count, const D3DRECT* pRects, DWORD Flags, D3DCOLOR Color,
+                        float Z, DWORD Stencil) = 0;
+  virtual HRESULT SetRenderState(D3DRENDERSTATETYPE State, DWORD Value) = 0;
+  virtual HRESULT GetRenderState(D3DRENDERSTATETYPE State, DWORD* pValue) = 0;
+  virtual HRESULT GetTexture(DWORD Stage, IDirect3DBaseTexture8** ppTexture) = 0; // adds a reference
+  virtual HRESULT SetTexture(DWORD Stage, IDirect3DBaseTexture8* pTexture) = 0;
+  virtual HRESULT GetTextureStageState(DWORD Stage, D3DTEXTURESTAGESTATETYPE Type,
+                                       DWORD* pValue) = 0;
+  virtual HRESULT SetTextureStageState(DWORD Stage, D3DTEXTURESTAGESTATETYPE Type,
+                                       DWORD Value) = 0;
+  virtual HRESULT DrawPrimitive(D3DPRIMITIVETYPE PrimitiveType, UINT StartVertex,
+                                UINT PrimitiveCount) = 0;
+  virtual HRESULT SetVertexShader(DWORD Handle) = 0; // a fixed-function FVF code
+  virtual HRESULT SetStreamSource(UINT StreamNumber, IDirect3DVertexBuffer8* pStreamData,
+                                  UINT Stride) = 0;
+};
+
+struct IDirect3D8 : IUnknown {
+  virtual HRESULT CheckDeviceFormat(UINT Adapter, D3DDEVTYPE DeviceType,
+                                    D3DFORMAT AdapterFormat, DWORD Usage,
+                                    D3DRESOURCETYPE RType, D3DFORMAT CheckFormat) = 0;
+  virtual HRESULT CreateDevice(UINT Adapter, D3DDEVTYPE DeviceType, HWND hFocusWindow,
+                               DWORD BehaviorFlags,
+                               D3DPRESENT_PARAMETERS* pPresentationParameters,
+                               IDirect3DDevice8** ppReturnedDeviceInterface) = 0;
+};
+
+typedef IDirect3D8* LPDIRECT3D8;
+typedef IDirect3DDevice8* LPDIRECT3DDEVICE8;
+typedef IDirect3DTexture8* LPDIRECT3DTEXTURE8;
+typedef IDirect3DBaseTexture8* LPDIRECT3DBASETEXTURE8;
+typedef IDirect3DVertexBuffer8* LPDIRECT3DVERTEXBUFFER8;
+
+// NULL when the Direct3D object cannot be made (including an SDK version other than
+// D3D_SDK_VERSION, as the platform does).
+IDirect3D8* WINAPI Direct3DCreate8(UINT SDKVersion);

@@ -1,0 +1,136 @@
+// The playback engine on a fake device whose play position the test moves: priming, the
+// thread's refresh behind the cursor, the position queries, stop, restart and close.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstring>
+#include <thread>
+#include <vector>
+
+#include "platform/port/testhooks.h"
+#include "player/modulefile.h"
+#include "player/player.h"
+#include "player/render.h"
+#include "tests/support/fakeaudio.h"
+#include "tests/support/playerkit.h"
+
+namespace {
+
+constexpr std::uint64_t BlockBytes = 884 * 4;
+constexpr int RingValues = 88400 * 2;
+
+template <typename Condition>
+bool waitFor(Condition condition, int timeoutMs = 3000) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return true;
+}
+
+// A song with something to hear: a saw note retriggered every row at speed 1.
+XmModule busyModule() {
+  XmModule module = constantModule(2, 64);
+  module.instruments[0] = XmInstrument::withSample(sawSample(3000).loop(1, 100, 2000));
+  module.defaultSpeed = 1;
+  for (int r = 0; r < 64; ++r) module.patterns[0].at(r, r % 2) = {static_cast<std::uint8_t>(40 + r % 12), 1, 0, 0, 0};
+  return module;
+}
+
+std::vector<std::int16_t> offline(const XmModule& module, std::int64_t frames) {
+  SongPtr song = loadModule(module);
+  std::vector<std::int16_t> out(2 * frames);
+  EXPECT_TRUE(renderSong(song.get(), out.data(), frames));
+  return out;
+}
+
+struct PlaybackFixture : ::testing::Test {
+  FakeAudioBackend backend;
+  void SetUp() override { installByteFileCallbacks(); }
+  void TearDown() override { closeOutput(); }
+  const std::int16_t* deviceRing() { return reinterpret_cast<const std::int16_t*>(backend.ring()); }
+};
+
+TEST_F(PlaybackFixture, OpenOutputNeedsAllFileOperations) {
+  installFileCallbacks(nullptr, nullptr, nullptr, nullptr, nullptr);
+  EXPECT_FALSE(openOutput(44100));
+  EXPECT_TRUE(backend.calls().empty()); // the device was not touched
+  installByteFileCallbacks();
+  port::setFailure(port::FailPoint::WaveOutOpen, true);
+  EXPECT_FALSE(openOutput(44100));
+  port::setFailure(port::FailPoint::WaveOutOpen, false);
+  EXPECT_TRUE(openOutput(44100));
+  EXPECT_EQ(backend.calls(), (std::vector<std::string>{"open"}));
+}
+
+TEST_F(PlaybackFixture, StartPrimesTheWholeRingWithTheOfflineRender) {
+  const XmModule module = busyModule();
+  const std::vector<std::int16_t> expected = offline(module, 88400 + 3 * 884);
+  SongPtr song = loadModule(module);
+  ASSERT_TRUE(openOutput(44100));
+  EXPECT_EQ(getPlayingOrder(song.get()), 0);
+  ASSERT_TRUE(startSong(song.get()));
+  EXPECT_EQ(backend.calls().back(), "play 353600");
+  ASSERT_NE(deviceRing(), nullptr);
+  EXPECT_EQ(std::memcmp(deviceRing(), expected.data(), RingValues * 2), 0);
+  // Block 0's record: the position after its 884 frames (one row at speed 1, plus 2 frames).
+  EXPECT_EQ(getPlayingRow(song.get()), 1);
+  EXPECT_EQ(getPlayingTimeMs(song.get()), 20);
+
+  // The cursor moves into block 3: blocks 0..2 are rendered afresh, block 3 is heard.
+  backend.setBytesPlayed(3 * BlockBytes + 8);
+  ASSERT_TRUE(waitFor([&] { return getPlayingTimeMs(song.get()) == 80; }));
+  EXPECT_EQ(getPlayingRow(song.get()), 4);
+  ASSERT_TRUE(waitFor([&] {
+    return std::memcmp(deviceRing(), expected.data() + RingValues, 3 * 884 * 2 * 2) == 0;
+  }));
+  EXPECT_TRUE(freeSong(song.release()));
+  EXPECT_EQ(getPlayingRow(nullptr), 0);
+}
+
+TEST_F(PlaybackFixture, QueriesAnswerZeroUnlessPlaying) {
+  SongPtr song = loadModule(busyModule());
+  ASSERT_TRUE(openOutput(44100));
+  EXPECT_EQ(getPlayingTimeMs(song.get()), 0);
+  ASSERT_TRUE(startSong(song.get()));
+  backend.setBytesPlayed(50 * BlockBytes);
+  // Block 50 ends at frame 45084: 52 ticks (rows) have started by then.
+  ASSERT_TRUE(waitFor([&] { return getPlayingRow(song.get()) == 51; }));
+  EXPECT_GT(getPlayingTimeMs(song.get()), 1000);
+  EXPECT_EQ(getPlayingTimeMs(nullptr), 0);
+  EXPECT_TRUE(stopSong(song.get()));
+  EXPECT_EQ(getPlayingTimeMs(song.get()), 0);
+  EXPECT_EQ(getPlayingOrder(song.get()), 0);
+  EXPECT_TRUE(stopSong(song.get())); // twice is harmless
+  EXPECT_FALSE(stopSong(nullptr));
+  EXPECT_FALSE(freeSong(nullptr));
+  EXPECT_FALSE(startSong(nullptr));
+}
+
+TEST_F(PlaybackFixture, StopLeavesTheDeviceCyclingAndARestartResetsItFirst) {
+  SongPtr song = loadModule(busyModule());
+  ASSERT_TRUE(openOutput(44100));
+  ASSERT_TRUE(startSong(song.get()));
+  ASSERT_TRUE(stopSong(song.get()));
+  EXPECT_NE(deviceRing(), nullptr); // still looping over the last ring
+  EXPECT_EQ(backend.calls(), (std::vector<std::string>{"open", "play 353600"}));
+  ASSERT_TRUE(startSong(song.get()));
+  EXPECT_EQ(backend.calls(), (std::vector<std::string>{"open", "play 353600", "stop", "play 353600"}));
+  EXPECT_EQ(getPlayingTimeMs(song.get()), 20); // from the start again
+  closeOutput();
+  EXPECT_EQ(backend.calls().back(), "close");
+  EXPECT_EQ(getPlayingTimeMs(song.get()), 0); // closing stopped the playback first
+}
+
+TEST_F(PlaybackFixture, StopRightAfterStartWaitsForTheThread) {
+  SongPtr song = loadModule(busyModule());
+  ASSERT_TRUE(openOutput(44100));
+  for (int round = 0; round < 20; ++round) {
+    ASSERT_TRUE(startSong(song.get()));
+    backend.setBytesPlayed(static_cast<std::uint64_t>(round * 7 % 100) * BlockBytes);
+    ASSERT_TRUE(stopSong(song.get()));
+  }
+}
+
+} // namespace
