@@ -14,8 +14,10 @@ runSuite() {
   local dir=$1
   cmake -S . -B "$dir" "${cmakeArgs[@]}" >/dev/null
   cmake --build "$dir" -j "$jobs"
-  (cd "$dir" && ctest --output-on-failure -j "$jobs")
+  (cd "$dir" && ctest --output-on-failure -j "$jobs") | tee "$dir/ctest.log"
+  passed=$((passed + $(sed -n 's/.*tests passed, 0 tests failed out of \([0-9]*\).*/\1/p' "$dir/ctest.log")))
 }
+passed=0
 
 echo "== optimised build =="
 cmakeArgs=(-DCMAKE_BUILD_TYPE=RelWithDebInfo)
@@ -29,4 +31,7 @@ echo "== ThreadSanitizer build (threaded tests) =="
 cmakeArgs=(-DCMAKE_BUILD_TYPE=Debug -DNYRA_SANITIZE=thread -DNYRA_BUILD_BENCH=OFF)
 cmake -S . -B build/tsan "${cmakeArgs[@]}" >/dev/null
 cmake --build build/tsan -j "$jobs" --target test_threaded
-TSAN_OPTIONS=halt_on_error=1 build/tsan/bin/test_threaded
+TSAN_OPTIONS=halt_on_error=1 build/tsan/bin/test_threaded | tee build/tsan/gtest.log
+passed=$((passed + $(sed -n 's/^\[  PASSED  \] \([0-9]*\) tests\?\./\1/p' build/tsan/gtest.log)))
+
+echo "test.sh: $passed passed, 0 failed"
