@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 source tools/packages.sh
-ensurePackages
+ensurePackages "${showPackages[@]}" "${testPackages[@]}"
 
 jobs=$(nproc 2>/dev/null || echo 2)
 export SDL_AUDIODRIVER=dummy
@@ -33,5 +33,10 @@ cmake -S . -B build/tsan "${cmakeArgs[@]}" >/dev/null
 cmake --build build/tsan -j "$jobs" --target test_threaded
 TSAN_OPTIONS=halt_on_error=1 build/tsan/bin/test_threaded | tee build/tsan/gtest.log
 passed=$((passed + $(sed -n 's/^\[  PASSED  \] \([0-9]*\) tests\?\./\1/p' build/tsan/gtest.log)))
+
+echo "== Windows cross build (the show against the real Win32 and Direct3D 8 headers) =="
+cmake -S . -B build/windows -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
+      -DNYRA_BUILD_TESTS=OFF -DNYRA_BUILD_BENCH=OFF >/dev/null
+cmake --build build/windows -j "$jobs" --target nyra xminfo xm2wav
 
 echo "test.sh: $passed passed, 0 failed"

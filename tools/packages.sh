@@ -1,11 +1,16 @@
-# Sourced by ./test.sh and ./run.sh: makes sure the Debian packages the build needs are
+# Sourced by ./test.sh and ./run.sh: makes sure the Debian packages they need are
 # present, installing them when running as root.
-nyraPackages=(cmake g++ make pkg-config libgtest-dev libbenchmark-dev libsdl2-dev
-              libfreetype-dev fonts-dejavu-core xvfb xauth)
 
+# What building and playing the show needs.
+showPackages=(cmake g++ make pkg-config libgtest-dev libbenchmark-dev libsdl2-dev
+              libfreetype-dev fonts-dejavu-core)
+# What the tests need besides: a virtual X server and the Windows cross compiler.
+testPackages=(xvfb xauth g++-mingw-w64-x86-64-win32)
+
+# ensurePackages PACKAGE...
 ensurePackages() {
   local missing=()
-  for p in "${nyraPackages[@]}"; do
+  for p in "$@"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
   done
   [ ${#missing[@]} -eq 0 ] && return 0
