@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 
 // Triangle setup and the walk over rows. Vertices are snapped to 1/256 pixel and the
 // three edges are integer edge functions in 64 bits, so coverage is exact: a pixel
@@ -29,6 +30,9 @@ constexpr double StepLimit = double(std::int64_t(1) << 48);
 constexpr double StartLimit = double(std::int64_t(1) << 60);
 constexpr double DepthScale = 65535.0;
 constexpr std::int64_t DepthMaxFixed = std::int64_t(65535) << FixedBits;
+// How far ahead target memory is asked for (see prefetch): the first rows of the next
+// triangle while this one is drawn, and this many rows below the one being drawn.
+constexpr int PrefetchRows = 8;
 
 std::int64_t floorDiv(std::int64_t a, std::int64_t b) { // b > 0
   std::int64_t q = a / b;
@@ -82,13 +86,13 @@ public:
 
   std::int64_t quotient() const { return quotient_; }
 
+  // Without a branch: whether the remainder wraps varies from row to row with no pattern
+  // a predictor could learn.
   void nextRow() {
-    quotient_ += quotientStep_;
     remainder_ += remainderStep_;
-    if (remainder_ >= divisor_) {
-      remainder_ -= divisor_;
-      ++quotient_;
-    }
+    std::int64_t wraps = -std::int64_t(remainder_ >= divisor_); // all ones or zero
+    remainder_ -= divisor_ & wraps;
+    quotient_ += quotientStep_ - wraps;
   }
 
 private:
@@ -116,6 +120,8 @@ struct Gradients {
     return a0 + perX * (double(originX) - ax) + perY * (double(originY) - ay);
   }
   Plane fixedPlane(double a0, double a1, double a2, std::int64_t bias = 0) const {
+    // Equal values make zero slopes and the value itself at the origin, exactly.
+    if (a0 == a1 && a0 == a2) return Plane{toFixed(a0, StartLimit) + bias, 0, 0};
     double perX, perY;
     slopes(a0, a1, a2, perX, perY);
     Plane p;
@@ -139,8 +145,9 @@ float finiteOrZero(float v) { return std::isfinite(v) ? v : 0.0f; }
 
 class TriangleDrawer {
 public:
-  TriangleDrawer(const ColorTarget& color, const DepthTarget& depth, const RasterState& state)
-      : color_(color), depth_(depth), state_(state) {
+  // generalOnly: every run through the general loop (the reference for tests).
+  TriangleDrawer(const ColorTarget& color, const DepthTarget& depth, const RasterState& state, bool generalOnly)
+      : color_(color), depth_(depth), state_(state), generalOnly_(generalOnly) {
     context_.state = &state;
     context_.textured = state.texture.texels != nullptr &&
                         (state.arg1.source == ArgSource::Texture ||
@@ -151,6 +158,8 @@ public:
   }
 
   void draw(const Vertex& v0, const Vertex& v1, const Vertex& v2, const Vertex& shading);
+  void prefetch(const Vertex& a, const Vertex& b, const Vertex& c) const;
+  void prefetchRow(std::int64_t row, std::int64_t column) const;
   // Draws the pair as one rectangle when they tile one (see rasterquad.h); false if not.
   bool drawPair(const Vertex* const (&first)[3], const Vertex* const (&second)[3], const Vertex& shading);
 
@@ -160,6 +169,8 @@ private:
   void walkRows(SnappedVertex (&p)[3]);
   void walkRectangle(const detail::Rectangle& r);
   void chooseDrawer();
+  void setSteps();
+  bool coloursWithin16Bits() const;
   void limitRowsByFlatEdge(const SnappedVertex& a, const SnappedVertex& b);
   bool clipToDepthRange(std::int64_t& low, std::int64_t& high, std::int64_t row) const;
   void fillSpan(std::int64_t row, std::int64_t low, std::int64_t high);
@@ -169,14 +180,17 @@ private:
   const RasterState& state_;
   detail::DrawContext context_;
   bool useDepth_ = false;
+  const bool generalOnly_;
 
   // Per triangle.
   Gradients g_{};
   detail::TriangleKind kind_;
   detail::SpanDrawer drawer_ = nullptr;
-  detail::SpanDrawer drawers_[2][2] = {}; // by [gouraud][perspective], chosen once per draw
+  bool needsAlpha_ = true;       // the drawer reads the diffuse alpha
+  int diffuseChannelsRead_ = 4; // channels 0 (alpha) to this - 1 the drawer may read
+  detail::SpanDrawer drawers_[2][2][2] = {}; // by [gouraud][perspective][flat], chosen once per draw
   bool clipDepth_ = false;
-  std::int64_t firstRow_ = 0, lastRow_ = 0;
+  std::int64_t firstRow_ = 0, lastRow_ = 0, lastColumn_ = 0; // the bounding box on the target
   Plane diffuse_[4], s_, t_, z_;
   DoublePlane uq_, vq_, q_;
   Span span_;
@@ -187,6 +201,7 @@ void TriangleDrawer::draw(const Vertex& v0, const Vertex& v1, const Vertex& v2, 
   SnappedVertex p[3] = {{snap(v0.x), snap(v0.y), &v0}, {snap(v1.x), snap(v1.y), &v1}, {snap(v2.x), snap(v2.y), &v2}};
   if (!setUp(p)) return;
   makePlanes(p, shading);
+  setSteps();
   chooseDrawer();
   walkRows(p);
 }
@@ -199,15 +214,60 @@ bool TriangleDrawer::drawPair(const Vertex* const (&first)[3], const Vertex* con
   for (int i = 0; i < 3; ++i) p[i] = {snap(first[i]->x), snap(first[i]->y), first[i]};
   if (!setUp(p)) return true; // wholly off the target
   makePlanes(p, shading);
+  setSteps();
   chooseDrawer();
   walkRectangle(rectangle);
   return true;
 }
 
 void TriangleDrawer::chooseDrawer() {
-  detail::SpanDrawer& chosen = drawers_[kind_.gouraud][kind_.perspective];
-  if (!chosen) chosen = detail::chooseSpanDrawer(context_, kind_);
+  detail::SpanDrawer& chosen = drawers_[kind_.gouraud][kind_.perspective][kind_.flat];
+  if (!chosen) chosen = generalOnly_ ? detail::generalSpanDrawer(kind_) : detail::chooseSpanDrawer(context_, kind_);
   drawer_ = chosen;
+  needsAlpha_ = kind_.gouraud && chosen == detail::generalSpanDrawer(kind_);
+  // The four-pixel loops of a grey triangle whose colours fit their lanes read only red
+  // (see laneBlocks); any other loop may read every channel.
+#if defined(__SSE2__)
+  bool redAlone = !needsAlpha_ && context_.greyDiffuse && context_.coloursFitLanes;
+#else
+  bool redAlone = false; // no four-pixel loops
+#endif
+  diffuseChannelsRead_ = redAlone ? 2 : 4;
+}
+
+// The per-pixel steps of the triangle's planes, the same for all its spans.
+void TriangleDrawer::setSteps() {
+  Span& span = span_;
+  if (kind_.gouraud)
+    for (int i = 0; i < 4; ++i) span.diffuseStep[i] = diffuse_[i].stepX;
+  if (useDepth_) span.zStep = z_.stepX;
+  if (context_.textured && !kind_.perspective) {
+    span.sStep = s_.stepX;
+    span.tStep = t_.stepX;
+  } else if (context_.textured) {
+    span.qStep = q_.stepX;
+    span.uqStep = uq_.stepX;
+    span.vqStep = vq_.stepX;
+  }
+  kind_.flat = !kind_.gouraud && !kind_.perspective && span.tStep == 0 && (!useDepth_ || span.zStep == 0);
+  context_.coloursFitLanes = kind_.gouraud && coloursWithin16Bits();
+  auto samePlane = [](const Plane& p, const Plane& q) {
+    return p.start == q.start && p.stepX == q.stepX && p.stepY == q.stepY;
+  };
+  context_.greyDiffuse = kind_.gouraud && samePlane(diffuse_[1], diffuse_[2]) && samePlane(diffuse_[1], diffuse_[3]);
+  if (!kind_.flat) detail::prepareSteps(context_, kind_, span);
+}
+
+// Whether every colour channel's whole part lies within 16 bits over the bounding box
+// (a plane is extreme at its corners); see DrawContext::coloursFitLanes.
+bool TriangleDrawer::coloursWithin16Bits() const {
+  constexpr std::int64_t Low = std::numeric_limits<std::int16_t>::min(), High = std::numeric_limits<std::int16_t>::max();
+  std::int64_t width = lastColumn_ - g_.originX, height = lastRow_ - g_.originY;
+  for (int i = 1; i < 4; ++i)
+    for (std::int64_t corner : {diffuse_[i].at(0, 0), diffuse_[i].at(width, 0), diffuse_[i].at(0, height),
+                                diffuse_[i].at(width, height)})
+      if ((corner >> FixedBits) < Low || (corner >> FixedBits) > High) return false;
+  return true;
 }
 
 // Culls, orients the triangle clockwise (positive area with y down) and finds its rows
@@ -227,8 +287,8 @@ bool TriangleDrawer::setUp(SnappedVertex (&p)[3]) {
   firstRow_ = std::max<std::int64_t>(0, (minY + PixelMask) >> SubPixelBits);
   lastRow_ = std::min<std::int64_t>(color_.height - 1, maxY >> SubPixelBits);
   std::int64_t firstColumn = std::max<std::int64_t>(0, (minX + PixelMask) >> SubPixelBits);
-  std::int64_t lastColumn = std::min<std::int64_t>(color_.width - 1, maxX >> SubPixelBits);
-  if (firstRow_ > lastRow_ || firstColumn > lastColumn) return false;
+  lastColumn_ = std::min<std::int64_t>(color_.width - 1, maxX >> SubPixelBits);
+  if (firstRow_ > lastRow_ || firstColumn > lastColumn_) return false;
 
   g_.ax = double(p[0].x) / SubPixelScale;
   g_.ay = double(p[0].y) / SubPixelScale;
@@ -250,8 +310,14 @@ void TriangleDrawer::makePlanes(const SnappedVertex (&p)[3], const Vertex& shadi
   kind_.gouraud = !state_.flatShading && (a.diffuse != b.diffuse || a.diffuse != c.diffuse);
   context_.constantDiffuse = state_.flatShading ? shading.diffuse : a.diffuse;
   if (kind_.gouraud)
-    for (int i = 0; i < 4; ++i)
-      diffuse_[i] = g_.fixedPlane(channel(a.diffuse, i), channel(b.diffuse, i), channel(c.diffuse, i), FixedHalf);
+    for (int i = 0; i < 4; ++i) {
+      int ca = channel(a.diffuse, i), cb = channel(b.diffuse, i), cc = channel(c.diffuse, i);
+      // Grey shading gives equal channels; the plane of equal values is the same plane.
+      int same = i;
+      for (int j = 1; j < i; ++j)
+        if (ca == channel(a.diffuse, j) && cb == channel(b.diffuse, j) && cc == channel(c.diffuse, j)) same = j;
+      diffuse_[i] = same < i ? diffuse_[same] : g_.fixedPlane(ca, cb, cc, FixedHalf);
+    }
 
   if (useDepth_ || a.z < 0 || a.z > 1 || b.z < 0 || b.z > 1 || c.z < 0 || c.z > 1)
     z_ = g_.fixedPlane(a.z * DepthScale, b.z * DepthScale, c.z * DepthScale);
@@ -314,9 +380,37 @@ void TriangleDrawer::walkRows(SnappedVertex (&p)[3]) {
       right[k].nextRow();
     }
     if (low > high) continue;
+    if (row + PrefetchRows <= lastRow_) prefetchRow(row + PrefetchRows, low);
     if (clipDepth_ && !clipToDepthRange(low, high, row)) continue;
     fillSpan(row, low, high);
   }
+}
+
+// Asks for the target memory under a triangle about to be drawn, from its rough bounding
+// box: small triangles make short runs on rows far apart in memory, and waiting for
+// those to arrive costs more than the pixel work. Only the first rows are asked for;
+// walkRows asks for the rest while it draws. Vertices off the target ask for nothing.
+void TriangleDrawer::prefetch(const Vertex& a, const Vertex& b, const Vertex& c) const {
+  float top = std::min({a.y, b.y, c.y}), bottom = std::max({a.y, b.y, c.y});
+  float left = std::min({a.x, b.x, c.x}), right = std::max({a.x, b.x, c.x});
+  if (!(top >= 0 && left >= 0 && bottom < float(color_.height) && right < float(color_.width))) return;
+  int first = int(top), last = std::min(int(bottom), first + PrefetchRows - 1), x0 = int(left), x1 = int(right);
+  for (int row = first; row <= last; ++row) {
+    const std::uint32_t* colorRow = color_.pixels + std::ptrdiff_t(row) * color_.pitch;
+    __builtin_prefetch(colorRow + x0, 1);
+    __builtin_prefetch(colorRow + x1, 1);
+    if (useDepth_) {
+      const std::uint16_t* depthRow = depth_.values + std::ptrdiff_t(row) * depth_.pitch;
+      __builtin_prefetch(depthRow + x0, 1);
+      __builtin_prefetch(depthRow + x1, 1);
+    }
+  }
+}
+
+// The same for one row, at the column where a run of a row above starts.
+void TriangleDrawer::prefetchRow(std::int64_t row, std::int64_t column) const {
+  __builtin_prefetch(color_.pixels + row * color_.pitch + column, 1);
+  if (useDepth_) __builtin_prefetch(depth_.values + row * depth_.pitch + column, 1);
 }
 
 // The pixels of a rectangle are those whose centres lie in [left, right) x [top, bottom).
@@ -355,45 +449,34 @@ bool TriangleDrawer::clipToDepthRange(std::int64_t& low, std::int64_t& high, std
   return low <= high;
 }
 
-// Fills in only the fields the triangle's drawer reads; span_ lives as long as the draw
-// so that it is not zeroed again for every row.
+// The per-pixel steps are the triangle's (see setSteps); this fills in only the start
+// values the triangle's drawer reads. span_ lives as long as the draw so that it is not
+// zeroed again for every row.
 void TriangleDrawer::fillSpan(std::int64_t row, std::int64_t low, std::int64_t high) {
   Span& span = span_;
   std::int64_t dx = low - g_.originX, dy = row - g_.originY;
   span.color = color_.pixels + row * color_.pitch + low;
   span.depth = useDepth_ ? depth_.values + row * depth_.pitch + low : nullptr;
   span.count = int(high - low + 1);
-  if (kind_.gouraud)
-    for (int i = 0; i < 4; ++i) {
-      span.diffuse[i] = diffuse_[i].at(dx, dy);
-      span.diffuseStep[i] = diffuse_[i].stepX;
-    }
-  if (useDepth_) {
-    span.z = z_.at(dx, dy) + FixedHalf;
-    span.zStep = z_.stepX;
-  }
+  if (kind_.gouraud) // only the general loop reads alpha; grey lanes read red alone
+    for (int i = needsAlpha_ ? 0 : 1; i < diffuseChannelsRead_; ++i) span.diffuse[i] = diffuse_[i].at(dx, dy);
+  if (useDepth_) span.z = z_.at(dx, dy) + FixedHalf;
   if (context_.textured && !kind_.perspective) {
     span.s = s_.at(dx, dy);
     span.t = t_.at(dx, dy);
-    span.sStep = s_.stepX;
-    span.tStep = t_.stepX;
   } else if (context_.textured) {
     span.q = q_.at(dx, dy);
     span.uq = uq_.at(dx, dy);
     span.vq = vq_.at(dx, dy);
-    span.qStep = q_.stepX;
-    span.uqStep = uq_.stepX;
-    span.vqStep = vq_.stepX;
   }
   drawer_(span, context_);
 }
 
-} // namespace
-
-void drawTriangles(const ColorTarget& color, const DepthTarget& depth, const RasterState& state,
-                   const Vertex* vertices, int count, Topology topology) {
+// drawTriangles, with the choice of span loops for tests (see drawTrianglesGeneral).
+void drawWith(const ColorTarget& color, const DepthTarget& depth, const RasterState& state, const Vertex* vertices,
+              int count, Topology topology, bool generalOnly) {
   if (!color.pixels || color.width <= 0 || color.height <= 0 || count < 3) return;
-  TriangleDrawer drawer(color, depth, state);
+  TriangleDrawer drawer(color, depth, state, generalOnly);
   switch (topology) {
   case Topology::TriangleList:
     for (int i = 0; i + 2 < count; i += 3) {
@@ -402,6 +485,7 @@ void drawTriangles(const ColorTarget& color, const DepthTarget& depth, const Ras
         i += 3;
         continue;
       }
+      if (i + 5 < count) drawer.prefetch(v[3], v[4], v[5]); // a mesh: the next triangle is near
       drawer.draw(v[0], v[1], v[2], v[0]);
     }
     break;
@@ -424,5 +508,19 @@ void drawTriangles(const ColorTarget& color, const DepthTarget& depth, const Ras
     break;
   }
 }
+
+} // namespace
+
+void drawTriangles(const ColorTarget& color, const DepthTarget& depth, const RasterState& state,
+                   const Vertex* vertices, int count, Topology topology) {
+  drawWith(color, depth, state, vertices, count, topology, false);
+}
+
+namespace detail {
+void drawTrianglesGeneral(const ColorTarget& color, const DepthTarget& depth, const RasterState& state,
+                          const Vertex* vertices, int count, Topology topology) {
+  drawWith(color, depth, state, vertices, count, topology, true);
+}
+} // namespace detail
 
 } // namespace raster

@@ -26,7 +26,11 @@ constexpr double GuardBandLimit = double(std::int64_t(1) << 29);
 
 // Nearest integer (halves away from zero) of a value within +-2^62; inline arithmetic
 // rather than a library call, since setup runs it a dozen times a triangle.
-inline std::int64_t roundToInt64(double v) { return v >= 0 ? std::int64_t(v + 0.5) : -std::int64_t(0.5 - v); }
+// Both candidates are computed so that the choice is a select, not a branch on the sign.
+inline std::int64_t roundToInt64(double v) {
+  std::int64_t up = std::int64_t(v + 0.5), down = -std::int64_t(0.5 - v);
+  return v >= 0 ? up : down;
+}
 
 inline std::int64_t snap(float v) {
   double scaled = double(v) * SubPixelScale;
@@ -48,7 +52,22 @@ struct Span {
   double uq = 0, vq = 0, q = 1, uqStep = 0, vqStep = 0, qStep = 0;
 };
 
-// What stays fixed for a whole draw.
+// The attributes the four-pixel loops step in lanes, as indices into StepTable.
+enum LaneAttribute { LaneZ, LaneRed, LaneGreen, LaneBlue, LaneAttributeCount };
+
+// Per-pixel steps of one triangle prepared for loops that keep four consecutive pixels'
+// attributes in 32-bit lanes: each 24-bit fixed-point value is split into its whole part
+// (modulo 2^32, which keeps every bit a texel index, a D16 value or a colour channel
+// reads) and its fraction, so stepping them stays exact. `offset` holds k * step for
+// lanes k = 0..3, `block` 4 * step in every lane.
+struct StepTable {
+  alignas(16) std::int32_t offsetWhole[LaneAttributeCount][4];
+  alignas(16) std::int32_t offsetFraction[LaneAttributeCount][4];
+  alignas(16) std::int32_t blockWhole[LaneAttributeCount][4];
+  alignas(16) std::int32_t blockFraction[LaneAttributeCount][4];
+};
+
+// What stays fixed for a whole draw, and the per-triangle values the drawers read.
 struct DrawContext {
   const RasterState* state = nullptr;
   std::uint32_t constantDiffuse = 0; // ARGB, when the diffuse colour does not vary
@@ -57,6 +76,12 @@ struct DrawContext {
   // Power-of-two textures: texel (i, j) is texels[(j & heightMask) << widthShift | (i & widthMask)].
   std::uint32_t widthMask = 0, heightMask = 0;
   int widthShift = 0;
+  StepTable steps; // per triangle, filled by prepareSteps before any loop reads it
+  // Per triangle: whether every Gouraud colour channel's whole part stays within 16 bits
+  // on the triangle, so that the four-pixel loops' saturation equals exact clamping.
+  bool coloursFitLanes = false;
+  // Per triangle: Gouraud red, green and blue are one plane (grey shading).
+  bool greyDiffuse = false;
 };
 
 using SpanDrawer = void (*)(const Span&, const DrawContext&);
@@ -66,13 +91,28 @@ using SpanDrawer = void (*)(const Span&, const DrawContext&);
 struct TriangleKind {
   bool gouraud = false;
   bool perspective = false;
+  // Colour, texture row and depth constant along every row: no Gouraud colour, and no
+  // change of v or z with x (only u may move).
+  bool flat = false;
 };
 
 // Fills in the texture fields of the context from context.state->texture.
 void describeTexture(DrawContext& context);
 
+// Fills context.steps from the per-pixel steps in `steps` (only the fields the triangle
+// kind uses are read). Call once per triangle before its spans are drawn.
+void prepareSteps(DrawContext& context, TriangleKind kind, const Span& steps);
+
 // The drawer for this state and triangle kind: a specialised loop for the combinations
 // the show draws, the general per-pixel path otherwise.
 SpanDrawer chooseSpanDrawer(const DrawContext& context, TriangleKind kind);
+
+// The general per-pixel loop alone: the reference every specialised loop must match.
+SpanDrawer generalSpanDrawer(TriangleKind kind);
+
+// raster::drawTriangles with every run drawn by the general loop, for tests that compare
+// the specialised loops against it pixel for pixel.
+void drawTrianglesGeneral(const ColorTarget& color, const DepthTarget& depth, const RasterState& state,
+                          const Vertex* vertices, int count, Topology topology);
 
 } // namespace raster::detail
