@@ -122,6 +122,12 @@ void stepTonePortamento(Channel& channel);
 void stepTremor(Channel& channel);
 // Volume slide shared by 5xy, 6xy and Axy, from volumeSlideMemory.
 void slideVolume(Channel& channel);
+// The slides of the volume column and the fine slides: volume moved by `amount` and held
+// within 0..64, panning moved by `amount` unclamped (the voice update clamps it); each
+// flags its update, also for an amount of 0.
+void raiseVolume(Channel& channel, std::int32_t amount);
+void lowerVolume(Channel& channel, std::int32_t amount);
+void shiftPanning(Channel& channel, std::int32_t amount);
 
 // Periods: Amiga units for 0-based note n and signed finetune f.
 std::int32_t amigaPeriod(std::int32_t note, std::int32_t finetune);

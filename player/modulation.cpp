@@ -137,9 +137,24 @@ void stepTremor(Channel& c) {
   c.updateFlags |= UpdateVolume;
 }
 
+void raiseVolume(Channel& c, std::int32_t amount) {
+  c.volume = std::min(c.volume + amount, VolumeMax);
+  c.updateFlags |= UpdateVolume;
+}
+
+void lowerVolume(Channel& c, std::int32_t amount) {
+  c.volume = std::max(c.volume - amount, 0);
+  c.updateFlags |= UpdateVolume;
+}
+
+void shiftPanning(Channel& c, std::int32_t amount) {
+  c.panning += amount;
+  c.updateFlags |= UpdatePanning;
+}
+
 void slideVolume(Channel& c) {
   const std::int32_t up = c.volumeSlideMemory >> NibbleShift, down = c.volumeSlideMemory & NibbleMask;
-  if (up) c.volume = std::min(c.volume + up, VolumeMax);
-  else if (down) c.volume = std::max(c.volume - down, 0);
+  if (up) raiseVolume(c, up);
+  else if (down) lowerVolume(c, down);
   c.updateFlags |= UpdateVolume;
 }

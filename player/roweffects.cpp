@@ -73,13 +73,11 @@ void extendedEffect(Song* song, Channel& c, std::uint8_t x, std::uint8_t y, Samp
     break;
   case ExtendedFineVolumeUp:
     if (y) c.fineVolumeSlideMemory = y;
-    c.volume = std::min<std::int32_t>(c.volume + c.fineVolumeSlideMemory, VolumeMax);
-    c.updateFlags |= UpdateVolume;
+    raiseVolume(c, c.fineVolumeSlideMemory);
     break;
   case ExtendedFineVolumeDown:
     if (y) c.fineVolumeSlideMemory = y;
-    c.volume = std::max<std::int32_t>(c.volume - c.fineVolumeSlideMemory, 0);
-    c.updateFlags |= UpdateVolume;
+    lowerVolume(c, c.fineVolumeSlideMemory);
     break;
   case ExtendedNoteDelay:
     c.volume = before.volume;

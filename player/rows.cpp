@@ -135,29 +135,17 @@ void applyVolumeColumnOnRow(Channel& c, std::uint8_t v) {
   }
   switch (v >> NibbleShift) {
   case VolumeColumnSlideDown:
-  case VolumeColumnFineDown:
-    c.volume = std::max(c.volume - y, 0);
-    c.updateFlags |= UpdateVolume;
-    break;
+  case VolumeColumnFineDown: lowerVolume(c, y); break;
   case VolumeColumnSlideUp:
-  case VolumeColumnFineUp:
-    c.volume = std::min(c.volume + y, VolumeMax);
-    c.updateFlags |= UpdateVolume;
-    break;
+  case VolumeColumnFineUp: raiseVolume(c, y); break;
   case VolumeColumnVibratoSpeed: c.vibratoSpeed = static_cast<std::uint8_t>(y); break;
   case VolumeColumnVibratoDepth: c.vibratoDepth = static_cast<std::uint8_t>(y); break;
   case VolumeColumnPanning:
     c.panning = y * CoarsePanningStep;
     c.updateFlags |= UpdatePanning;
     break;
-  case VolumeColumnPanSlideLeft:
-    c.panning -= y;
-    c.updateFlags |= UpdatePanning;
-    break;
-  case VolumeColumnPanSlideRight:
-    c.panning += y;
-    c.updateFlags |= UpdatePanning;
-    break;
+  case VolumeColumnPanSlideLeft: shiftPanning(c, -y); break;
+  case VolumeColumnPanSlideRight: shiftPanning(c, y); break;
   case VolumeColumnTonePorta:
     if (y) c.portaSpeed = static_cast<std::uint8_t>(y * VolumeColumnPortaSpeedStep);
     c.portaTarget = c.notePeriod;

@@ -21,27 +21,15 @@ std::int32_t arpeggioOffset(const Song* song, const Channel& c, std::int32_t sem
 void volumeColumnTick(Channel& c, std::uint8_t v) {
   const std::int32_t y = v & NibbleMask;
   switch (v >> NibbleShift) {
-  case VolumeColumnSlideDown:
-    c.volume = std::max(c.volume - y, 0);
-    c.updateFlags |= UpdateVolume;
-    break;
-  case VolumeColumnSlideUp:
-    c.volume = std::min(c.volume + y, VolumeMax);
-    c.updateFlags |= UpdateVolume;
-    break;
+  case VolumeColumnSlideDown: lowerVolume(c, y); break;
+  case VolumeColumnSlideUp: raiseVolume(c, y); break;
   case VolumeColumnVibratoDepth:
     c.vibratoDepth = static_cast<std::uint8_t>(y);
     computeVibrato(c);
     advanceVibrato(c);
     break;
-  case VolumeColumnPanSlideLeft:
-    c.panning -= y;
-    c.updateFlags |= UpdatePanning;
-    break;
-  case VolumeColumnPanSlideRight:
-    c.panning += y;
-    c.updateFlags |= UpdatePanning;
-    break;
+  case VolumeColumnPanSlideLeft: shiftPanning(c, -y); break;
+  case VolumeColumnPanSlideRight: shiftPanning(c, y); break;
   case VolumeColumnTonePorta: stepTonePortamento(c); break;
   default: break; // below 0x60, and 0x8y, 0x9y, 0xAy, 0xCy: tick 0 only
   }
