@@ -34,9 +34,12 @@ DWORD WINAPI playbackThread(LPVOID) {
     const std::int32_t playBlock = playingBlock();
     while (ring.writeBlock.load(std::memory_order_acquire) != playBlock) {
       mixing.store(true, std::memory_order_release);
-      fillBlock();
+      // The block about to be rendered is the one the queries read until now: move them
+      // on to the next block first, so that no query sees the record of audio two
+      // seconds ahead while it is being rewritten.
       const std::int32_t heard = ring.heardBlock.load(std::memory_order_relaxed) + 1;
       ring.heardBlock.store(heard == ring.blockCount ? 0 : heard, std::memory_order_release);
+      fillBlock();
       mixing.store(false, std::memory_order_release);
     }
     Sleep(PollMs);
