@@ -5,6 +5,7 @@
 #include "platform/port/testhooks.h"
 
 #include <algorithm>
+#include <cstring>
 #include <cmath>
 #include <new>
 
@@ -120,11 +121,16 @@ HRESULT SoftDevice::Clear(DWORD Count, const D3DRECT* pRects, DWORD Flags, D3DCO
     const D3DRECT& r = Count > 0 ? pRects[i] : whole;
     LONG left = std::max<LONG>(r.x1, 0), right = std::min<LONG>(r.x2, width_);
     LONG top = std::max<LONG>(r.y1, 0), bottom = std::min<LONG>(r.y2, height_);
-    for (LONG y = top; y < bottom && left < right; ++y) {
-      std::size_t row = std::size_t(y) * width_;
-      if (Flags & D3DCLEAR_TARGET) std::fill(backBuffer_.begin() + row + left, backBuffer_.begin() + row + right, color);
-      if (Flags & D3DCLEAR_ZBUFFER)
-        std::fill(depthBuffer_.begin() + row + left, depthBuffer_.begin() + row + right, depth);
+    if (top >= bottom || left >= right) continue;
+    // The first row is filled value by value, the others copied from it: a block copy
+    // is several times faster than the element loop.
+    std::size_t first = std::size_t(top) * width_ + left, count = std::size_t(right - left);
+    if (Flags & D3DCLEAR_TARGET) std::fill_n(backBuffer_.begin() + first, count, color);
+    if (Flags & D3DCLEAR_ZBUFFER) std::fill_n(depthBuffer_.begin() + first, count, depth);
+    for (LONG y = top + 1; y < bottom; ++y) {
+      std::size_t row = std::size_t(y) * width_ + left;
+      if (Flags & D3DCLEAR_TARGET) std::memcpy(&backBuffer_[row], &backBuffer_[first], count * sizeof(std::uint32_t));
+      if (Flags & D3DCLEAR_ZBUFFER) std::memcpy(&depthBuffer_[row], &depthBuffer_[first], count * sizeof(std::uint16_t));
     }
   }
   return D3D_OK;

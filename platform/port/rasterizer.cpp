@@ -154,6 +154,9 @@ public:
                          (state.op != ColorOp::SelectArg1 && state.arg2.source == ArgSource::Texture));
     useDepth_ = state.depthEnabled && depth.values != nullptr;
     context_.depthActive = useDepth_;
+    context_.wide = !generalOnly && detail::wideSpansAllowed();
+    context_.colorEnd = color.pixels + std::ptrdiff_t(color.height - 1) * color.pitch + color.width;
+    if (useDepth_) context_.depthEnd = depth.values + std::ptrdiff_t(depth.height - 1) * depth.pitch + depth.width;
     detail::describeTexture(context_);
   }
 

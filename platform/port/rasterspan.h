@@ -67,6 +67,17 @@ struct StepTable {
   alignas(16) std::int32_t blockFraction[LaneAttributeCount][4];
 };
 
+// The same for the eight-pixel loops (see rasterwide.cpp), texture coordinates included:
+// `offset` holds k * step for lanes k = 0..7, `block` 8 * step in every lane.
+enum WideAttribute { WideZ, WideRed, WideGreen, WideBlue, WideS, WideT, WideAttributeCount };
+
+struct WideStepTable {
+  alignas(32) std::int32_t offsetWhole[WideAttributeCount][8];
+  alignas(32) std::int32_t offsetFraction[WideAttributeCount][8];
+  alignas(32) std::int32_t blockWhole[WideAttributeCount][8];
+  alignas(32) std::int32_t blockFraction[WideAttributeCount][8];
+};
+
 // What stays fixed for a whole draw, and the per-triangle values the drawers read.
 struct DrawContext {
   const RasterState* state = nullptr;
@@ -76,7 +87,13 @@ struct DrawContext {
   // Power-of-two textures: texel (i, j) is texels[(j & heightMask) << widthShift | (i & widthMask)].
   std::uint32_t widthMask = 0, heightMask = 0;
   int widthShift = 0;
+  // The eight-pixel loops draw this draw's varying runs (see wideSpanDrawer); they may
+  // read and write back unchanged the values just past a run, up to these ends.
+  bool wide = false;
+  const std::uint32_t* colorEnd = nullptr;
+  const std::uint16_t* depthEnd = nullptr;
   StepTable steps; // per triangle, filled by prepareSteps before any loop reads it
+  WideStepTable wideSteps; // the same when `wide`
   // Per triangle: whether every Gouraud colour channel's whole part stays within 16 bits
   // on the triangle, so that the four-pixel loops' saturation equals exact clamping.
   bool coloursFitLanes = false;
@@ -109,6 +126,12 @@ SpanDrawer chooseSpanDrawer(const DrawContext& context, TriangleKind kind);
 
 // The general per-pixel loop alone: the reference every specialised loop must match.
 SpanDrawer generalSpanDrawer(TriangleKind kind);
+
+// Whether the eight-pixel loops exist in this build and run on this processor, and
+// whether they are allowed (tests switch them off to check the four-pixel loops).
+bool wideSpansAvailable();
+void allowWideSpans(bool allowed);
+bool wideSpansAllowed();
 
 // raster::drawTriangles with every run drawn by the general loop, for tests that compare
 // the specialised loops against it pixel for pixel.

@@ -2,8 +2,7 @@
 // (texture or diffuse, modulated or added, replacing or added to the target, with or
 // without the usual depth test, affine power-of-two textures) get loops specialised at
 // compile time; everything else goes through one general loop that decides per pixel.
-#include "platform/port/rasterspan.h"
-#include "platform/port/rastercolor.h"
+#include "platform/port/rasterpixels.h"
 
 #include <algorithm>
 #include <cmath>
@@ -32,72 +31,6 @@ std::uint32_t diffuseAt(const Span& span, int i) {
 }
 
 // --- Specialised loops -------------------------------------------------------------
-
-enum class Shade { Diffuse, Texture, Modulate, Add };
-enum class Output { Replace, Add };
-
-// The attributes of a run, stepped one pixel at a time.
-template <bool Gouraud>
-struct Walker {
-  [[gnu::always_inline]] Walker(const Span& span, const DrawContext& context)
-      : s(span.s), span(span), r(span.diffuse[1]), texture(context.state->texture), z(span.z),
-        widthMask(context.widthMask), g(span.diffuse[2]), heightMask(context.heightMask), t(span.t),
-        widthShift(context.widthShift), b(span.diffuse[3]), constantDiffuse(context.constantDiffuse) {}
-
-  std::uint32_t nextTexel() { // power-of-two sizes: wrapping is a mask
-    std::uint32_t column = std::uint32_t(s >> FixedBits) & widthMask;
-    std::uint32_t line = std::uint32_t(t >> FixedBits) & heightMask;
-    s += span.sStep;
-    t += span.tStep;
-    return texture.texels[(line << widthShift) | column];
-  }
-  std::uint32_t nextDiffuse() {
-    if constexpr (!Gouraud) return constantDiffuse;
-    std::uint32_t d = packRgb(clampChannel(r >> FixedBits), clampChannel(g >> FixedBits), clampChannel(b >> FixedBits));
-    r += span.diffuseStep[1];
-    g += span.diffuseStep[2];
-    b += span.diffuseStep[3];
-    return d;
-  }
-  std::uint16_t nextDepth() {
-    std::uint16_t value = std::uint16_t(z >> FixedBits);
-    z += span.zStep;
-    return value;
-  }
-  // Moves to pixel n of the run from its first pixel.
-  void skip(int n) {
-    s += span.sStep * n;
-    t += span.tStep * n;
-    z += span.zStep * n;
-    r += span.diffuseStep[1] * n;
-    g += span.diffuseStep[2] * n;
-    b += span.diffuseStep[3] * n;
-  }
-
-  // No two attributes are neighbours: the compiler would copy a neighbouring pair from
-  // the Span with one wide load over two values the caller has just stored separately,
-  // which waits until both stores complete.
-  std::int64_t s;
-  const Span& span;
-  std::int64_t r;
-  const TextureView& texture;
-  std::int64_t z;
-  const std::uint32_t widthMask;
-  std::int64_t g;
-  const std::uint32_t heightMask;
-  std::int64_t t;
-  const int widthShift;
-  std::int64_t b;
-  const std::uint32_t constantDiffuse;
-};
-
-template <Shade S>
-std::uint32_t shadePixel(std::uint32_t texel, std::uint32_t diffuse) {
-  if constexpr (S == Shade::Diffuse) return diffuse;
-  else if constexpr (S == Shade::Texture) return texel;
-  else if constexpr (S == Shade::Modulate) return modulateRgb(texel, diffuse);
-  else return addSaturateRgb(texel, diffuse);
-}
 
 #if defined(__SSE2__)
 constexpr int Block = 4; // pixels per SIMD step
@@ -390,23 +323,6 @@ int flatBlocks(const Span& span, Walker<false>& walk) {
 }
 #endif
 
-// Pixels `from` to the end of the run one at a time, `walk` standing at pixel `from`.
-template <Shade S, bool Gouraud, Output O, bool Depth>
-[[gnu::always_inline]] inline void finishPixels(const Span& span, Walker<Gouraud>& walk, int from) {
-  for (int i = from; i < span.count; ++i) {
-    std::uint32_t texel = 0;
-    if constexpr (S != Shade::Diffuse) texel = walk.nextTexel();
-    std::uint32_t diffuse = walk.nextDiffuse();
-    if constexpr (Depth) {
-      std::uint16_t depthValue = walk.nextDepth();
-      if (depthValue > span.depth[i]) continue;
-      span.depth[i] = depthValue;
-    }
-    std::uint32_t source = shadePixel<S>(texel, diffuse);
-    span.color[i] = O == Output::Replace ? source & RgbMask : addSaturateRgb(span.color[i], source);
-  }
-}
-
 // Runs of triangles whose attributes vary along the row (see flatSpan for the others).
 template <Shade S, bool Gouraud, Output O, bool Depth>
 void fastSpan(const Span& span, const DrawContext& context) {
@@ -560,6 +476,7 @@ void describeTexture(DrawContext& context) {
 void prepareSteps(DrawContext& context, TriangleKind kind, const Span& steps) {
 #if defined(__SSE2__)
   if (kind.flat) return; // flatSpan does not use the table; most overlays are flat
+  if (context.wide) return prepareWideSteps(context, kind, steps);
   StepTable& table = context.steps;
   auto prepare = [&table](int attribute, std::int64_t step) {
     for (int k = 0; k < Block; ++k) {
@@ -586,6 +503,8 @@ SpanDrawer chooseSpanDrawer(const DrawContext& context, TriangleKind kind) {
   bool fastDepth = !context.depthActive || (st.depthFunc == DepthFunc::LessEqual && st.depthWrite);
   if (fastTexture && fastDepth && fastShade(context, shade) && fastOutput(st, output)) {
     bool depth = context.depthActive;
+    if (context.wide && !kind.flat)
+      if (SpanDrawer wide = wideSpanDrawer(shade, kind.gouraud, output, depth)) return wide;
     switch (shade) {
     case Shade::Diffuse: return pickShading<Shade::Diffuse>(kind, output, depth);
     case Shade::Texture: return pickShading<Shade::Texture>({false, kind.perspective, kind.flat}, output, depth);

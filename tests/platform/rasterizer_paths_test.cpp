@@ -1,6 +1,8 @@
-// The specialised span loops (four pixels at a time, attributes in SIMD lanes, grey and
-// per-channel Gouraud, partial last blocks, skipped target reads) against the general
-// per-pixel loop: every picture and depth buffer must come out identical.
+// The specialised span loops (four or eight pixels at a time, attributes in SIMD lanes,
+// grey and per-channel Gouraud, partial last blocks, skipped target reads) against the
+// general per-pixel loop: every picture and depth buffer must come out identical.
+// Every case runs with the eight-pixel loops allowed (where the processor has them)
+// and with the four-pixel loops alone.
 #include "platform/port/rasterspan.h"
 #include "tests/platform/rasterizer_picture.h"
 
@@ -28,9 +30,10 @@ const std::vector<std::uint32_t>& texels() {
 
 // Draws the same vertices into two copies of one random starting picture, through the
 // chosen loops and through the general loop, and reports whether the results agree.
-void expectSameAsGeneral(const raster::RasterState& state, const std::vector<raster::Vertex>& vertices,
-                         raster::Topology topology, std::mt19937& random, const char* what) {
-  Picture fast(Width, Height), reference(Width, Height);
+void expectSameAsGeneralOnce(const raster::RasterState& state, const std::vector<raster::Vertex>& vertices,
+                             raster::Topology topology, std::mt19937& random, const char* loops, const char* what,
+                             int width, int height) {
+  Picture fast(width, height), reference(width, height);
   for (std::size_t i = 0; i < fast.pixels.size(); ++i) {
     fast.pixels[i] = reference.pixels[i] = random();
     fast.depth[i] = reference.depth[i] = std::uint16_t(random()); // some pixels fail the test
@@ -45,11 +48,25 @@ void expectSameAsGeneral(const raster::RasterState& state, const std::vector<ras
       ++differing;
     }
   if (differing > 0) {
-    rastertest::writePpm(fast.pixels, Width, Height, rastertest::testName() + ".fast");
-    rastertest::writePpm(reference.pixels, Width, Height, rastertest::testName() + ".general");
-    ADD_FAILURE() << what << ": " << differing << " pixels differ, first at (" << first % Width << ", "
-                  << first / Width << ")";
+    rastertest::writePpm(fast.pixels, width, height, rastertest::testName() + "." + loops);
+    rastertest::writePpm(reference.pixels, width, height, rastertest::testName() + ".general");
+    ADD_FAILURE() << what << " (" << loops << " loops): " << differing << " pixels differ, first at (" << first % width << ", "
+                  << first / width << ")";
   }
+}
+
+// Draws through both loop widths (see the top of the file).
+void expectSameAsGeneral(const raster::RasterState& state, const std::vector<raster::Vertex>& vertices,
+                         raster::Topology topology, std::mt19937& random, const char* what, int width = Width,
+                         int height = Height) {
+  std::mt19937 start = random;
+  for (bool wide : {true, false}) {
+    raster::detail::allowWideSpans(wide);
+    std::mt19937 same = start; // the same starting picture for both widths
+    expectSameAsGeneralOnce(state, vertices, topology, same, wide ? "wide" : "narrow", what, width, height);
+    random = same;
+  }
+  raster::detail::allowWideSpans(true);
 }
 
 // The colour operations, outputs and depth settings that have specialised loops.
@@ -135,6 +152,25 @@ TEST(RasterPaths, ThinStripsMatchTheGeneralLoop) {
     }
     expectSameAsGeneral(st, v, raster::Topology::TriangleStrip, random, "strip");
   }
+}
+
+// Runs that end at the very end of the targets, whose buffers have nothing after them:
+// the last block must not reach past either buffer (the address sanitizer checks).
+TEST(RasterPaths, RunsEndingAtTheEndOfTheBuffersMatchTheGeneralLoop) {
+  std::mt19937 random(5);
+  for (int colours = 0; colours < 3; ++colours)
+    for (int width : {5, 13, 30}) {
+      raster::RasterState st;
+      st.texture = raster::TextureView{texels().data(), 64, 64, false};
+      st.depthEnabled = colours != 1;
+      st.cull = raster::Cull::None;
+      float w = float(width), h = 9;
+      std::vector<raster::Vertex> v = {
+          rastertest::vertex(w + 4, h - 6, randomColour(random, colours), 0.1f, 0.2f, 0.3f),
+          rastertest::vertex(w + 4, h + 3, randomColour(random, colours), 1.7f, 0.9f, 0.6f),
+          rastertest::vertex(w - 7, h + 3, randomColour(random, colours), 0.4f, 1.4f, 0.2f)};
+      expectSameAsGeneral(st, v, raster::Topology::TriangleList, random, "corner", width, 9);
+    }
 }
 
 } // namespace
