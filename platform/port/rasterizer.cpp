@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <vector>
 
 // Triangle setup and the walk over rows. Vertices are snapped to 1/256 pixel and the
 // three edges are integer edge functions in 64 bits, so coverage is exact: a pixel
@@ -99,12 +100,7 @@ private:
   std::int64_t divisor_ = 1, quotient_ = 0, remainder_ = 0, quotientStep_ = 0, remainderStep_ = 0;
 };
 
-// An attribute as a linear function of the pixel position, in fixed point, relative to
-// the pixel (originX, originY).
-struct Plane {
-  std::int64_t start = 0, stepX = 0, stepY = 0;
-  std::int64_t at(std::int64_t dx, std::int64_t dy) const { return start + stepX * dx + stepY * dy; }
-};
+using detail::Plane;
 
 // The triangle's shape in pixel units, for turning vertex values into planes.
 struct Gradients {
@@ -169,8 +165,13 @@ public:
 private:
   bool setUp(SnappedVertex (&p)[3]);
   void makePlanes(const SnappedVertex (&p)[3], const Vertex& shading);
+  template <class Visit>
+  void forEachRun(SnappedVertex (&p)[3], Visit visit);
+  template <class Visit>
+  void forEachRectangleRun(const detail::Rectangle& r, Visit visit);
+  template <class Runs>
+  void drawRuns(Runs forEach);
   void walkRows(SnappedVertex (&p)[3]);
-  void walkRectangle(const detail::Rectangle& r);
   void chooseDrawer();
   void setSteps();
   bool coloursWithin16Bits() const;
@@ -192,6 +193,10 @@ private:
   bool needsAlpha_ = true;       // the drawer reads the diffuse alpha
   int diffuseChannelsRead_ = 4; // channels 0 (alpha) to this - 1 the drawer may read
   detail::SpanDrawer drawers_[2][2][2] = {}; // by [gouraud][perspective][flat], chosen once per draw
+  detail::RunsDrawer runsDrawer_ = nullptr;   // draws whole triangles when set
+  detail::RunsDrawer runsDrawers_[2] = {};    // by [gouraud], chosen once per draw
+  bool runsChosen_[2] = {};
+  std::vector<std::int32_t> runLow_, runHigh_; // a triangle's runs for runsDrawer_
   bool clipDepth_ = false;
   std::int64_t firstRow_ = 0, lastRow_ = 0, lastColumn_ = 0; // the bounding box on the target
   Plane diffuse_[4], s_, t_, z_;
@@ -206,7 +211,10 @@ void TriangleDrawer::draw(const Vertex& v0, const Vertex& v1, const Vertex& v2, 
   makePlanes(p, shading);
   setSteps();
   chooseDrawer();
-  walkRows(p);
+  if (runsDrawer_)
+    drawRuns([&](auto visit) { forEachRun(p, visit); });
+  else
+    walkRows(p);
 }
 
 bool TriangleDrawer::drawPair(const Vertex* const (&first)[3], const Vertex* const (&second)[3],
@@ -219,7 +227,12 @@ bool TriangleDrawer::drawPair(const Vertex* const (&first)[3], const Vertex* con
   makePlanes(p, shading);
   setSteps();
   chooseDrawer();
-  walkRectangle(rectangle);
+  if (runsDrawer_)
+    drawRuns([&](auto visit) { forEachRectangleRun(rectangle, visit); });
+  else
+    forEachRectangleRun(rectangle, [&](std::int64_t row, std::int64_t low, std::int64_t high) {
+      fillSpan(row, low, high);
+    });
   return true;
 }
 
@@ -236,6 +249,16 @@ void TriangleDrawer::chooseDrawer() {
   bool redAlone = false; // no four-pixel loops
 #endif
   diffuseChannelsRead_ = redAlone ? 2 : 4;
+  runsDrawer_ = nullptr;
+  if (context_.wide && !kind_.flat) {
+    bool gouraud = kind_.gouraud && !kind_.perspective; // no wide loop divides per pixel
+    if (!runsChosen_[gouraud]) {
+      runsDrawers_[gouraud] = kind_.perspective ? nullptr : detail::chooseRunsDrawer(context_, kind_);
+      runsChosen_[gouraud] = !kind_.perspective;
+    }
+    if (!kind_.perspective) runsDrawer_ = runsDrawers_[gouraud];
+  }
+  detail::prepareSteps(context_, kind_, span_, runsDrawer_ != nullptr);
 }
 
 // The per-pixel steps of the triangle's planes, the same for all its spans.
@@ -258,7 +281,6 @@ void TriangleDrawer::setSteps() {
     return p.start == q.start && p.stepX == q.stepX && p.stepY == q.stepY;
   };
   context_.greyDiffuse = kind_.gouraud && samePlane(diffuse_[1], diffuse_[2]) && samePlane(diffuse_[1], diffuse_[3]);
-  if (!kind_.flat) detail::prepareSteps(context_, kind_, span);
 }
 
 // Whether every colour channel's whole part lies within 16 bits over the bounding box
@@ -362,7 +384,10 @@ void TriangleDrawer::limitRowsByFlatEdge(const SnappedVertex& a, const SnappedVe
     lastRow_ = std::min(lastRow_, (a.y - 1) >> SubPixelBits);
 }
 
-void TriangleDrawer::walkRows(SnappedVertex (&p)[3]) {
+// Calls visit(row, low, high) for every row of the triangle that covers a pixel, top to
+// bottom, with the run's first and last columns.
+template <class Visit>
+void TriangleDrawer::forEachRun(SnappedVertex (&p)[3], Visit visit) {
   for (int i = 0; i < 3; ++i)
     if (p[i].y == p[(i + 1) % 3].y) limitRowsByFlatEdge(p[i], p[(i + 1) % 3]);
   EdgeWalker left[2], right[2];
@@ -383,10 +408,55 @@ void TriangleDrawer::walkRows(SnappedVertex (&p)[3]) {
       right[k].nextRow();
     }
     if (low > high) continue;
-    if (row + PrefetchRows <= lastRow_) prefetchRow(row + PrefetchRows, low);
     if (clipDepth_ && !clipToDepthRange(low, high, row)) continue;
-    fillSpan(row, low, high);
+    visit(row, low, high);
   }
+}
+
+// Run by run, asking for the memory a few rows ahead of the one being drawn.
+void TriangleDrawer::walkRows(SnappedVertex (&p)[3]) {
+  forEachRun(p, [&](std::int64_t row, std::int64_t low, std::int64_t high) {
+    if (row + PrefetchRows <= lastRow_) prefetchRow(row + PrefetchRows, low);
+    fillSpan(row, low, high);
+  });
+}
+
+// Collects the runs `forEach` yields, asking for their memory as it goes, and draws them
+// with runsDrawer_ in one call.
+template <class Runs>
+void TriangleDrawer::drawRuns(Runs forEach) {
+  if (runLow_.empty()) { // a run per row of the target at most
+    runLow_.resize(std::size_t(color_.height));
+    runHigh_.resize(std::size_t(color_.height));
+  }
+  std::int64_t first = -1, last = -1;
+  forEach([&](std::int64_t row, std::int64_t low, std::int64_t high) {
+    if (first < 0) first = last = row;
+    for (; last + 1 < row; ++last) { // rows left empty in between (by the depth range)
+      runLow_[std::size_t(last + 1 - first)] = 1;
+      runHigh_[std::size_t(last + 1 - first)] = 0;
+    }
+    runLow_[std::size_t(row - first)] = std::int32_t(low);
+    runHigh_[std::size_t(row - first)] = std::int32_t(high);
+    last = row;
+    prefetchRow(row, low);
+  });
+  if (first < 0) return;
+  detail::TriangleRuns runs;
+  runs.color = &color_;
+  runs.depth = &depth_;
+  runs.firstRow = first;
+  runs.rows = int(last - first + 1);
+  runs.low = runLow_.data();
+  runs.high = runHigh_.data();
+  runs.originX = g_.originX;
+  runs.originY = g_.originY;
+  runs.diffuse = diffuse_;
+  runs.z = &z_;
+  runs.s = &s_;
+  runs.t = &t_;
+  runs.steps = &span_;
+  runsDrawer_(runs, context_);
 }
 
 // Asks for the target memory under a triangle about to be drawn, from its rough bounding
@@ -417,7 +487,8 @@ void TriangleDrawer::prefetchRow(std::int64_t row, std::int64_t column) const {
 }
 
 // The pixels of a rectangle are those whose centres lie in [left, right) x [top, bottom).
-void TriangleDrawer::walkRectangle(const detail::Rectangle& r) {
+template <class Visit>
+void TriangleDrawer::forEachRectangleRun(const detail::Rectangle& r, Visit visit) {
   constexpr std::int64_t PixelMask = (1 << SubPixelBits) - 1;
   std::int64_t first = std::max<std::int64_t>(0, (r.top + PixelMask) >> SubPixelBits);
   std::int64_t last = std::min<std::int64_t>(color_.height - 1, (r.bottom - 1) >> SubPixelBits);
@@ -427,7 +498,7 @@ void TriangleDrawer::walkRectangle(const detail::Rectangle& r) {
   for (std::int64_t row = first; row <= last; ++row) {
     std::int64_t low = columnLow, high = columnHigh;
     if (clipDepth_ && !clipToDepthRange(low, high, row)) continue;
-    fillSpan(row, low, high);
+    visit(row, low, high);
   }
 }
 

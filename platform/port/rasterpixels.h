@@ -91,10 +91,10 @@ template <Shade S, bool Gouraud, Output O, bool Depth>
   }
 }
 
-// The eight-pixel loops for processors with AVX2 (see rasterwide.cpp): the drawer for
-// runs whose attributes vary along the row, or null when this build or processor has
-// none or they are switched off.
-SpanDrawer wideSpanDrawer(Shade shade, bool gouraud, Output output, bool depth);
+// The eight-pixel loops for processors with AVX2 (see rasterwide.cpp): the drawer of
+// whole triangles whose attributes vary along the row, or null when this build or
+// processor has none or they are switched off.
+RunsDrawer wideRunsDrawer(Shade shade, bool gouraud, Output output, bool depth);
 
 // Fills context.wideSteps for a triangle, as prepareSteps does context.steps.
 void prepareWideSteps(DrawContext& context, TriangleKind kind, const Span& steps);

@@ -87,8 +87,8 @@ struct DrawContext {
   // Power-of-two textures: texel (i, j) is texels[(j & heightMask) << widthShift | (i & widthMask)].
   std::uint32_t widthMask = 0, heightMask = 0;
   int widthShift = 0;
-  // The eight-pixel loops draw this draw's varying runs (see wideSpanDrawer); they may
-  // read and write back unchanged the values just past a run, up to these ends.
+  // The eight-pixel loops may draw this draw's triangles (see chooseRunsDrawer); they
+  // may read and write back unchanged the values just past a run, up to these ends.
   bool wide = false;
   const std::uint32_t* colorEnd = nullptr;
   const std::uint16_t* depthEnd = nullptr;
@@ -103,6 +103,34 @@ struct DrawContext {
 
 using SpanDrawer = void (*)(const Span&, const DrawContext&);
 
+// An attribute as a linear function of the pixel position, in fixed point, relative to
+// the triangle's origin pixel.
+struct Plane {
+  std::int64_t start = 0, stepX = 0, stepY = 0;
+  std::int64_t at(std::int64_t dx, std::int64_t dy) const { return start + stepX * dx + stepY * dy; }
+};
+
+// All the runs of one triangle, for loops that draw a whole triangle in one call (see
+// rasterwide.cpp): run r covers columns low[r] to high[r] of row firstRow + r, and is
+// empty when low[r] > high[r]. The planes are relative to (originX, originY); `steps`
+// holds their per-pixel steps as a Span does.
+struct TriangleRuns {
+  const ColorTarget* color = nullptr;
+  const DepthTarget* depth = nullptr;
+  std::int64_t firstRow = 0;
+  int rows = 0;
+  const std::int32_t* low = nullptr;
+  const std::int32_t* high = nullptr;
+  std::int64_t originX = 0, originY = 0;
+  const Plane* diffuse = nullptr; // four planes, alpha, red, green, blue
+  const Plane* z = nullptr;
+  const Plane* s = nullptr;
+  const Plane* t = nullptr;
+  const Span* steps = nullptr;
+};
+
+using RunsDrawer = void (*)(const TriangleRuns&, const DrawContext&);
+
 // Per triangle: whether the diffuse colour varies across it and whether texturing needs
 // the per-pixel divide.
 struct TriangleKind {
@@ -116,13 +144,18 @@ struct TriangleKind {
 // Fills in the texture fields of the context from context.state->texture.
 void describeTexture(DrawContext& context);
 
-// Fills context.steps from the per-pixel steps in `steps` (only the fields the triangle
-// kind uses are read). Call once per triangle before its spans are drawn.
-void prepareSteps(DrawContext& context, TriangleKind kind, const Span& steps);
+// Fills context.steps, or context.wideSteps for a RunsDrawer, from the per-pixel steps in
+// `steps` (only the fields the triangle kind uses are read). Call once per triangle
+// before its runs are drawn.
+void prepareSteps(DrawContext& context, TriangleKind kind, const Span& steps, bool forRunsDrawer);
 
 // The drawer for this state and triangle kind: a specialised loop for the combinations
 // the show draws, the general per-pixel path otherwise.
 SpanDrawer chooseSpanDrawer(const DrawContext& context, TriangleKind kind);
+
+// The drawer of whole triangles with the eight-pixel loops for this state and triangle
+// kind, or null when they do not cover it or are not available (context.wide false).
+RunsDrawer chooseRunsDrawer(const DrawContext& context, TriangleKind kind);
 
 // The general per-pixel loop alone: the reference every specialised loop must match.
 SpanDrawer generalSpanDrawer(TriangleKind kind);

@@ -464,6 +464,15 @@ void generalSpan(const Span& span, const DrawContext& context) {
   }
 }
 
+// Whether a specialised loop covers this state and triangle kind, and which.
+bool specialised(const DrawContext& context, TriangleKind kind, Shade& shade, Output& output) {
+  const RasterState& st = *context.state;
+  bool fastTexture = !context.textured ||
+                     (!kind.perspective && isPowerOfTwo(st.texture.width) && isPowerOfTwo(st.texture.height));
+  bool fastDepth = !context.depthActive || (st.depthFunc == DepthFunc::LessEqual && st.depthWrite);
+  return fastTexture && fastDepth && fastShade(context, shade) && fastOutput(st, output);
+}
+
 } // namespace
 
 void describeTexture(DrawContext& context) {
@@ -473,10 +482,10 @@ void describeTexture(DrawContext& context) {
   context.widthShift = log2Exact(texture.width);
 }
 
-void prepareSteps(DrawContext& context, TriangleKind kind, const Span& steps) {
+void prepareSteps(DrawContext& context, TriangleKind kind, const Span& steps, bool forRunsDrawer) {
+  if (forRunsDrawer) return prepareWideSteps(context, kind, steps);
 #if defined(__SSE2__)
   if (kind.flat) return; // flatSpan does not use the table; most overlays are flat
-  if (context.wide) return prepareWideSteps(context, kind, steps);
   StepTable& table = context.steps;
   auto prepare = [&table](int attribute, std::int64_t step) {
     for (int k = 0; k < Block; ++k) {
@@ -495,16 +504,10 @@ void prepareSteps(DrawContext& context, TriangleKind kind, const Span& steps) {
 }
 
 SpanDrawer chooseSpanDrawer(const DrawContext& context, TriangleKind kind) {
-  const RasterState& st = *context.state;
   Shade shade;
   Output output;
-  bool fastTexture = !context.textured ||
-                     (!kind.perspective && isPowerOfTwo(st.texture.width) && isPowerOfTwo(st.texture.height));
-  bool fastDepth = !context.depthActive || (st.depthFunc == DepthFunc::LessEqual && st.depthWrite);
-  if (fastTexture && fastDepth && fastShade(context, shade) && fastOutput(st, output)) {
+  if (specialised(context, kind, shade, output)) {
     bool depth = context.depthActive;
-    if (context.wide && !kind.flat)
-      if (SpanDrawer wide = wideSpanDrawer(shade, kind.gouraud, output, depth)) return wide;
     switch (shade) {
     case Shade::Diffuse: return pickShading<Shade::Diffuse>(kind, output, depth);
     case Shade::Texture: return pickShading<Shade::Texture>({false, kind.perspective, kind.flat}, output, depth);
@@ -513,6 +516,13 @@ SpanDrawer chooseSpanDrawer(const DrawContext& context, TriangleKind kind) {
     }
   }
   return generalSpanDrawer(kind);
+}
+
+RunsDrawer chooseRunsDrawer(const DrawContext& context, TriangleKind kind) {
+  Shade shade;
+  Output output;
+  if (!context.wide || kind.flat || !specialised(context, kind, shade, output)) return nullptr;
+  return wideRunsDrawer(shade, kind.gouraud, output, context.depthActive);
 }
 
 SpanDrawer generalSpanDrawer(TriangleKind kind) {

@@ -1,9 +1,11 @@
 // The span loops for processors with AVX2: eight pixels a step, every attribute in
 // 32-bit lanes (texture coordinates too, which the four-pixel loops keep scalar) and the
 // eight texels fetched by one gather. The show's meshes are made of small triangles whose
-// runs are a few pixels long, so a run is mostly one block: the last, partial block
-// writes back the values just past the run unchanged rather than going pixel by pixel.
-// Chosen at run time; they draw exactly what the four-pixel and general loops draw.
+// runs are a few pixels long, so the cost of starting a run matters as much as the
+// pixels: a whole triangle is drawn in one call, its start values stepped from row to
+// row, and the last, partial block of a run writes back the values just past the run
+// unchanged rather than going pixel by pixel. Chosen at run time; they draw exactly what
+// the four-pixel and general loops draw.
 #include "platform/port/rasterpixels.h"
 
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
@@ -217,8 +219,9 @@ template <Shade S, Colours C, Output O, bool Depth>
   }
 }
 
+// One run, `span` holding its start values and the triangle's steps.
 template <Shade S, Colours C, Output O, bool Depth>
-[[gnu::target("avx2")]] void wideBlocks(const Span& span, const DrawContext& context) {
+WIDE_INLINE void wideBlocks(const Span& span, const DrawContext& context) {
   WideWalker<S, C, Depth> walk(span, context);
   int i = 0;
   __m128i incoming = _mm_setzero_si128();
@@ -232,9 +235,11 @@ template <Shade S, Colours C, Output O, bool Depth>
   if (rest == 0) return;
   if constexpr (C != Colours::Constant) {
     if (!context.coloursFitLanes) { // the lanes may wrap: finish clamping exactly
-      Walker<true> exact(span, context);
+      Span full = span;
+      if constexpr (C == Colours::Grey) full.diffuse[2] = full.diffuse[3] = full.diffuse[1];
+      Walker<true> exact(full, context);
       exact.skip(i);
-      finishPixels<S, true, O, Depth>(span, exact, i);
+      finishPixels<S, true, O, Depth>(full, exact, i);
       return;
     }
   }
@@ -245,22 +250,83 @@ template <Shade S, Colours C, Output O, bool Depth>
   writeBlock<O, Depth>(span.color + i, Depth ? span.depth + i : nullptr, walk.source(), incoming, pastRun(rest));
 }
 
+// A whole triangle: the planes' values at the origin column are stepped from row to row,
+// and each run's start values come from them with one multiplication each.
+template <Shade S, Colours C, Output O, bool Depth>
+[[gnu::target("avx2")]] void wideRuns(const TriangleRuns& runs, const DrawContext& context) {
+  constexpr bool Textured = S != Shade::Diffuse;
+  const Plane& red = runs.diffuse[1];
+  const Plane& green = runs.diffuse[C == Colours::Gouraud ? 2 : 1];
+  const Plane& blue = runs.diffuse[C == Colours::Gouraud ? 3 : 1];
+  std::int64_t dy = runs.firstRow - runs.originY;
+  std::int64_t z = 0, r = 0, g = 0, b = 0, s = 0, t = 0; // at (originX, row)
+  if constexpr (Depth) z = runs.z->start + runs.z->stepY * dy + FixedHalf;
+  if constexpr (C != Colours::Constant) r = red.start + red.stepY * dy;
+  if constexpr (C == Colours::Gouraud) {
+    g = green.start + green.stepY * dy;
+    b = blue.start + blue.stepY * dy;
+  }
+  if constexpr (Textured) {
+    s = runs.s->start + runs.s->stepY * dy;
+    t = runs.t->start + runs.t->stepY * dy;
+  }
+  Span span = *runs.steps;
+  std::uint32_t* colorRow = runs.color->pixels + runs.firstRow * runs.color->pitch;
+  std::uint16_t* depthRow = Depth ? runs.depth->values + runs.firstRow * runs.depth->pitch : nullptr;
+  for (int row = 0; row < runs.rows; ++row) {
+    std::int32_t low = runs.low[row], high = runs.high[row];
+    if (low <= high) {
+      std::int64_t dx = low - runs.originX;
+      span.color = colorRow + low;
+      span.count = high - low + 1;
+      if constexpr (Depth) {
+        span.depth = depthRow + low;
+        span.z = z + runs.z->stepX * dx;
+      }
+      if constexpr (C != Colours::Constant) span.diffuse[1] = r + red.stepX * dx;
+      if constexpr (C == Colours::Gouraud) {
+        span.diffuse[2] = g + green.stepX * dx;
+        span.diffuse[3] = b + blue.stepX * dx;
+      }
+      if constexpr (Textured) {
+        span.s = s + runs.s->stepX * dx;
+        span.t = t + runs.t->stepX * dx;
+      }
+      wideBlocks<S, C, O, Depth>(span, context);
+    }
+    colorRow += runs.color->pitch;
+    if constexpr (Depth) {
+      depthRow += runs.depth->pitch;
+      z += runs.z->stepY;
+    }
+    if constexpr (C != Colours::Constant) r += red.stepY;
+    if constexpr (C == Colours::Gouraud) {
+      g += green.stepY;
+      b += blue.stepY;
+    }
+    if constexpr (Textured) {
+      s += runs.s->stepY;
+      t += runs.t->stepY;
+    }
+  }
+}
+
 template <Shade S, bool Gouraud, Output O, bool Depth>
-void wideSpan(const Span& span, const DrawContext& context) {
-  if constexpr (!Gouraud) wideBlocks<S, Colours::Constant, O, Depth>(span, context);
-  else if (context.greyDiffuse) wideBlocks<S, Colours::Grey, O, Depth>(span, context);
-  else wideBlocks<S, Colours::Gouraud, O, Depth>(span, context);
+void wideTriangle(const TriangleRuns& runs, const DrawContext& context) {
+  if constexpr (!Gouraud) wideRuns<S, Colours::Constant, O, Depth>(runs, context);
+  else if (context.greyDiffuse) wideRuns<S, Colours::Grey, O, Depth>(runs, context);
+  else wideRuns<S, Colours::Gouraud, O, Depth>(runs, context);
 }
 
 template <Shade S, bool Gouraud>
-SpanDrawer pickOutput(Output output, bool depth) {
+RunsDrawer pickOutput(Output output, bool depth) {
   if (output == Output::Replace)
-    return depth ? wideSpan<S, Gouraud, Output::Replace, true> : wideSpan<S, Gouraud, Output::Replace, false>;
-  return depth ? wideSpan<S, Gouraud, Output::Add, true> : wideSpan<S, Gouraud, Output::Add, false>;
+    return depth ? wideTriangle<S, Gouraud, Output::Replace, true> : wideTriangle<S, Gouraud, Output::Replace, false>;
+  return depth ? wideTriangle<S, Gouraud, Output::Add, true> : wideTriangle<S, Gouraud, Output::Add, false>;
 }
 
 template <Shade S>
-SpanDrawer pickShading(bool gouraud, Output output, bool depth) {
+RunsDrawer pickShading(bool gouraud, Output output, bool depth) {
   return gouraud ? pickOutput<S, true>(output, depth) : pickOutput<S, false>(output, depth);
 }
 
@@ -306,7 +372,7 @@ void prepareWideSteps(DrawContext& context, TriangleKind kind, const Span& steps
   }
 }
 
-SpanDrawer wideSpanDrawer(Shade shade, bool gouraud, Output output, bool depth) {
+RunsDrawer wideRunsDrawer(Shade shade, bool gouraud, Output output, bool depth) {
 #if NYRA_WIDE_SPANS
   if (!wideSpansAllowed()) return nullptr;
   switch (shade) {
