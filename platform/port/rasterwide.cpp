@@ -104,17 +104,35 @@ WIDE_INLINE __m256i outputOf(__m256i source, __m256i target) {
 
 enum class Colours { Constant, Grey, Gouraud };
 
+// What a triangle's runs share, read once from the context: the context may alias the
+// pixels the loops store, so the compiler would otherwise read it again for every run.
+struct WideConstants {
+  WIDE_INLINE explicit WideConstants(const DrawContext& context)
+      : texels(reinterpret_cast<const int*>(context.state->texture.texels)),
+        widthMask(_mm256_set1_epi32(int(context.widthMask))), heightMask(_mm256_set1_epi32(int(context.heightMask))),
+        widthShift(_mm_cvtsi32_si128(context.widthShift)), constantDiffuse(_mm256_set1_epi32(int(context.constantDiffuse))),
+        steps(context.wideSteps), colorEnd(context.colorEnd), depthEnd(context.depthEnd),
+        coloursFitLanes(context.coloursFitLanes) {}
+
+  const int* texels;
+  __m256i widthMask, heightMask;
+  __m128i widthShift;
+  __m256i constantDiffuse;
+  const WideStepTable& steps;
+  const std::uint32_t* colorEnd;
+  const std::uint16_t* depthEnd;
+  bool coloursFitLanes;
+};
+
 // The pixels of one run as eight-pixel blocks.
 template <Shade S, Colours C, bool Depth>
 class WideWalker {
 public:
   static constexpr bool Textured = S != Shade::Diffuse;
 
-  WIDE_INLINE WideWalker(const Span& span, const DrawContext& context)
-      : texels_(reinterpret_cast<const int*>(context.state->texture.texels)),
-        widthMask_(_mm256_set1_epi32(int(context.widthMask))), heightMask_(_mm256_set1_epi32(int(context.heightMask))),
-        widthShift_(_mm_cvtsi32_si128(context.widthShift)),
-        constant_(_mm256_set1_epi32(int(context.constantDiffuse))), steps_(context.wideSteps) {
+  WIDE_INLINE WideWalker(const Span& span, const WideConstants& constants)
+      : texels_(constants.texels), widthMask_(constants.widthMask), heightMask_(constants.heightMask),
+        widthShift_(constants.widthShift), constant_(constants.constantDiffuse), steps_(constants.steps) {
     if constexpr (Textured) {
       s_ = startLanes(span.s, steps_, WideS);
       t_ = startLanes(span.t, steps_, WideT);
@@ -221,8 +239,8 @@ template <Shade S, Colours C, Output O, bool Depth>
 
 // One run, `span` holding its start values and the triangle's steps.
 template <Shade S, Colours C, Output O, bool Depth>
-WIDE_INLINE void wideBlocks(const Span& span, const DrawContext& context) {
-  WideWalker<S, C, Depth> walk(span, context);
+WIDE_INLINE void wideBlocks(const Span& span, const WideConstants& constants, const DrawContext& context) {
+  WideWalker<S, C, Depth> walk(span, constants);
   int i = 0;
   __m128i incoming = _mm_setzero_si128();
   for (; i + WideBlock <= span.count; i += WideBlock) {
@@ -234,7 +252,7 @@ WIDE_INLINE void wideBlocks(const Span& span, const DrawContext& context) {
   int rest = span.count - i;
   if (rest == 0) return;
   if constexpr (C != Colours::Constant) {
-    if (!context.coloursFitLanes) { // the lanes may wrap: finish clamping exactly
+    if (!constants.coloursFitLanes) { // the lanes may wrap: finish clamping exactly
       Span full = span;
       if constexpr (C == Colours::Grey) full.diffuse[2] = full.diffuse[3] = full.diffuse[1];
       Walker<true> exact(full, context);
@@ -243,8 +261,8 @@ WIDE_INLINE void wideBlocks(const Span& span, const DrawContext& context) {
       return;
     }
   }
-  bool fits = span.color + i + WideBlock <= context.colorEnd &&
-              (!Depth || span.depth + i + WideBlock <= context.depthEnd);
+  bool fits = span.color + i + WideBlock <= constants.colorEnd &&
+              (!Depth || span.depth + i + WideBlock <= constants.depthEnd);
   if (!fits) return writeAtTheEnd<S, C, O, Depth>(span, i, walk);
   if constexpr (Depth) incoming = walk.depths();
   writeBlock<O, Depth>(span.color + i, Depth ? span.depth + i : nullptr, walk.source(), incoming, pastRun(rest));
@@ -255,58 +273,64 @@ WIDE_INLINE void wideBlocks(const Span& span, const DrawContext& context) {
 template <Shade S, Colours C, Output O, bool Depth>
 [[gnu::target("avx2")]] void wideRuns(const TriangleRuns& runs, const DrawContext& context) {
   constexpr bool Textured = S != Shade::Diffuse;
-  const Plane& red = runs.diffuse[1];
-  const Plane& green = runs.diffuse[C == Colours::Gouraud ? 2 : 1];
-  const Plane& blue = runs.diffuse[C == Colours::Gouraud ? 3 : 1];
+  const WideConstants constants(context);
+  // Local copies of the planes, for the same reason as WideConstants.
+  const Plane z = *runs.z, red = runs.diffuse[1], green = runs.diffuse[2], blue = runs.diffuse[3], s = *runs.s,
+              t = *runs.t;
+  const std::int64_t colorPitch = runs.color->pitch, depthPitch = Depth ? runs.depth->pitch : 0;
+  const std::int64_t originX = runs.originX;
   std::int64_t dy = runs.firstRow - runs.originY;
-  std::int64_t z = 0, r = 0, g = 0, b = 0, s = 0, t = 0; // at (originX, row)
-  if constexpr (Depth) z = runs.z->start + runs.z->stepY * dy + FixedHalf;
-  if constexpr (C != Colours::Constant) r = red.start + red.stepY * dy;
+  // The planes at (originX, row).
+  std::int64_t zRow = 0, redRow = 0, greenRow = 0, blueRow = 0, sRow = 0, tRow = 0;
+  if constexpr (Depth) zRow = z.start + z.stepY * dy + FixedHalf;
+  if constexpr (C != Colours::Constant) redRow = red.start + red.stepY * dy;
   if constexpr (C == Colours::Gouraud) {
-    g = green.start + green.stepY * dy;
-    b = blue.start + blue.stepY * dy;
+    greenRow = green.start + green.stepY * dy;
+    blueRow = blue.start + blue.stepY * dy;
   }
   if constexpr (Textured) {
-    s = runs.s->start + runs.s->stepY * dy;
-    t = runs.t->start + runs.t->stepY * dy;
+    sRow = s.start + s.stepY * dy;
+    tRow = t.start + t.stepY * dy;
   }
   Span span = *runs.steps;
-  std::uint32_t* colorRow = runs.color->pixels + runs.firstRow * runs.color->pitch;
-  std::uint16_t* depthRow = Depth ? runs.depth->values + runs.firstRow * runs.depth->pitch : nullptr;
-  for (int row = 0; row < runs.rows; ++row) {
-    std::int32_t low = runs.low[row], high = runs.high[row];
+  std::uint32_t* colorRow = runs.color->pixels + runs.firstRow * colorPitch;
+  std::uint16_t* depthRow = Depth ? runs.depth->values + runs.firstRow * depthPitch : nullptr;
+  const std::int32_t* lows = runs.low;
+  const std::int32_t* highs = runs.high;
+  for (int row = 0, rows = runs.rows; row < rows; ++row) {
+    std::int32_t low = lows[row], high = highs[row];
     if (low <= high) {
-      std::int64_t dx = low - runs.originX;
+      std::int64_t dx = low - originX;
       span.color = colorRow + low;
       span.count = high - low + 1;
       if constexpr (Depth) {
         span.depth = depthRow + low;
-        span.z = z + runs.z->stepX * dx;
+        span.z = zRow + z.stepX * dx;
       }
-      if constexpr (C != Colours::Constant) span.diffuse[1] = r + red.stepX * dx;
+      if constexpr (C != Colours::Constant) span.diffuse[1] = redRow + red.stepX * dx;
       if constexpr (C == Colours::Gouraud) {
-        span.diffuse[2] = g + green.stepX * dx;
-        span.diffuse[3] = b + blue.stepX * dx;
+        span.diffuse[2] = greenRow + green.stepX * dx;
+        span.diffuse[3] = blueRow + blue.stepX * dx;
       }
       if constexpr (Textured) {
-        span.s = s + runs.s->stepX * dx;
-        span.t = t + runs.t->stepX * dx;
+        span.s = sRow + s.stepX * dx;
+        span.t = tRow + t.stepX * dx;
       }
-      wideBlocks<S, C, O, Depth>(span, context);
+      wideBlocks<S, C, O, Depth>(span, constants, context);
     }
-    colorRow += runs.color->pitch;
+    colorRow += colorPitch;
     if constexpr (Depth) {
-      depthRow += runs.depth->pitch;
-      z += runs.z->stepY;
+      depthRow += depthPitch;
+      zRow += z.stepY;
     }
-    if constexpr (C != Colours::Constant) r += red.stepY;
+    if constexpr (C != Colours::Constant) redRow += red.stepY;
     if constexpr (C == Colours::Gouraud) {
-      g += green.stepY;
-      b += blue.stepY;
+      greenRow += green.stepY;
+      blueRow += blue.stepY;
     }
     if constexpr (Textured) {
-      s += runs.s->stepY;
-      t += runs.t->stepY;
+      sRow += s.stepY;
+      tRow += t.stepY;
     }
   }
 }
@@ -330,6 +354,28 @@ RunsDrawer pickShading(bool gouraud, Output output, bool depth) {
   return gouraud ? pickOutput<S, true>(output, depth) : pickOutput<S, false>(output, depth);
 }
 
+// The low 32 bits of a's and then b's four 64-bit lanes, in order.
+WIDE_INLINE __m256i lowHalves(__m256i a, __m256i b) {
+  const __m256i low32 = _mm256_setr_epi32(0, 2, 4, 6, 1, 3, 5, 7); // low halves to the bottom
+  return _mm256_permute2x128_si256(_mm256_permutevar8x32_epi32(a, low32), _mm256_permutevar8x32_epi32(b, low32), 0x20);
+}
+
+// One attribute's row of the table: the 64-bit multiples k * step in four-lane halves,
+// split into whole parts (bits 24..55, the low half of a logical shift) and fractions.
+[[gnu::target("avx2")]] void prepareAttribute(WideStepTable& table, int attribute, std::int64_t step) {
+  const __m256i fraction = _mm256_set1_epi64x(FractionMask);
+  __m256i first = _mm256_setr_epi64x(0, step, 2 * step, 3 * step);
+  __m256i second = _mm256_add_epi64(first, _mm256_set1_epi64x(4 * step));
+  _mm256_store_si256(reinterpret_cast<__m256i*>(table.offsetWhole[attribute]),
+                     lowHalves(_mm256_srli_epi64(first, FixedBits), _mm256_srli_epi64(second, FixedBits)));
+  _mm256_store_si256(reinterpret_cast<__m256i*>(table.offsetFraction[attribute]),
+                     lowHalves(_mm256_and_si256(first, fraction), _mm256_and_si256(second, fraction)));
+  _mm256_store_si256(reinterpret_cast<__m256i*>(table.blockWhole[attribute]),
+                     _mm256_set1_epi32(wholePart(8 * step)));
+  _mm256_store_si256(reinterpret_cast<__m256i*>(table.blockFraction[attribute]),
+                     _mm256_set1_epi32(fractionPart(8 * step)));
+}
+
 bool processorHasAvx2() {
   static const bool has = __builtin_cpu_supports("avx2");
   return has;
@@ -351,25 +397,18 @@ void allowWideSpans(bool allow) { allowed = allow; }
 bool wideSpansAllowed() { return allowed && wideSpansAvailable(); }
 
 void prepareWideSteps(DrawContext& context, TriangleKind kind, const Span& steps) {
+#if NYRA_WIDE_SPANS
   WideStepTable& table = context.wideSteps;
-  auto prepare = [&table](int attribute, std::int64_t step) {
-    std::int64_t offset = 0;
-    for (int k = 0; k < WideBlock; ++k, offset += step) {
-      table.offsetWhole[attribute][k] = wholePart(offset);
-      table.offsetFraction[attribute][k] = fractionPart(offset);
-    }
-    for (int k = 0; k < WideBlock; ++k) {
-      table.blockWhole[attribute][k] = wholePart(offset);
-      table.blockFraction[attribute][k] = fractionPart(offset);
-    }
-  };
-  if (context.depthActive) prepare(WideZ, steps.zStep);
+  if (context.depthActive) prepareAttribute(table, WideZ, steps.zStep);
   if (kind.gouraud)
-    for (int c = 1; c < (context.greyDiffuse ? 2 : 4); ++c) prepare(WideRed + c - 1, steps.diffuseStep[c]);
+    for (int c = 1; c < (context.greyDiffuse ? 2 : 4); ++c) prepareAttribute(table, WideRed + c - 1, steps.diffuseStep[c]);
   if (context.textured) {
-    prepare(WideS, steps.sStep);
-    prepare(WideT, steps.tStep);
+    prepareAttribute(table, WideS, steps.sStep);
+    prepareAttribute(table, WideT, steps.tStep);
   }
+#else
+  (void)context, (void)kind, (void)steps;
+#endif
 }
 
 RunsDrawer wideRunsDrawer(Shade shade, bool gouraud, Output output, bool depth) {
