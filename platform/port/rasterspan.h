@@ -52,6 +52,11 @@ struct Span {
   double uq = 0, vq = 0, q = 1, uqStep = 0, vqStep = 0, qStep = 0;
 };
 
+// A fixed-point value split for 32-bit lanes: its whole part modulo 2^32 and its fraction.
+constexpr std::int64_t FractionMask = FixedOne - 1;
+inline std::int32_t wholePart(std::int64_t v) { return std::int32_t(v >> FixedBits); }
+inline std::int32_t fractionPart(std::int64_t v) { return std::int32_t(v & FractionMask); }
+
 // The attributes the four-pixel loops step in lanes, as indices into StepTable.
 enum LaneAttribute { LaneZ, LaneRed, LaneGreen, LaneBlue, LaneAttributeCount };
 

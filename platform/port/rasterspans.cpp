@@ -140,11 +140,6 @@ template <Shade S, Output O, bool Depth>
 
 // --- Attributes in lanes (see StepTable) ---
 
-constexpr std::int64_t FractionMask = FixedOne - 1;
-
-std::int32_t wholePart(std::int64_t v) { return std::int32_t(v >> FixedBits); } // modulo 2^32
-std::int32_t fractionPart(std::int64_t v) { return std::int32_t(v & FractionMask); }
-
 // One attribute at four consecutive pixels.
 struct Lanes {
   __m128i whole, fraction;

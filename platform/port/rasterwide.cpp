@@ -20,11 +20,7 @@ namespace {
 
 std::atomic<bool> allowed{true};
 
-constexpr std::int64_t FractionMask = FixedOne - 1;
 constexpr int WideBlock = 8;
-
-std::int32_t wholePart(std::int64_t v) { return std::int32_t(v >> FixedBits); } // modulo 2^32
-std::int32_t fractionPart(std::int64_t v) { return std::int32_t(v & FractionMask); }
 
 #if NYRA_WIDE_SPANS
 #define WIDE_INLINE [[gnu::target("avx2"), gnu::always_inline]] inline
