@@ -167,6 +167,8 @@ private:
   void makePlanes(const SnappedVertex (&p)[3], const Vertex& shading);
   template <class Visit>
   void forEachRun(SnappedVertex (&p)[3], Visit visit);
+  template <int LeftCount, int RightCount, class Visit>
+  void walkEdges(EdgeWalker (&edgesOnLeft)[2], EdgeWalker (&edgesOnRight)[2], Visit visit);
   template <class Visit>
   void forEachRectangleRun(const detail::Rectangle& r, Visit visit);
   template <class Runs>
@@ -397,15 +399,30 @@ void TriangleDrawer::forEachRun(SnappedVertex (&p)[3], Visit visit) {
     if (a.y < b.y) right[rightCount++] = EdgeWalker(a, b, firstRow_);
     else if (a.y > b.y) left[leftCount++] = EdgeWalker(a, b, firstRow_);
   }
+  // A triangle has one edge on one side and two on the other, or one on each when the
+  // third is flat: the walk is made for each case so that the walkers stay in registers.
+  if (leftCount == 1 && rightCount == 2) return walkEdges<1, 2>(left, right, visit);
+  if (leftCount == 2 && rightCount == 1) return walkEdges<2, 1>(left, right, visit);
+  if (leftCount == 1 && rightCount == 1) return walkEdges<1, 1>(left, right, visit);
+}
+
+// The rows of forEachRun between the edges: a pixel is covered when every left edge and
+// every right edge allows it.
+template <int LeftCount, int RightCount, class Visit>
+void TriangleDrawer::walkEdges(EdgeWalker (&edgesOnLeft)[2], EdgeWalker (&edgesOnRight)[2], Visit visit) {
+  EdgeWalker left[LeftCount], right[RightCount];
+  std::copy_n(edgesOnLeft, LeftCount, left);
+  std::copy_n(edgesOnRight, RightCount, right);
+  const std::int64_t lastColumn = color_.width - 1;
   for (std::int64_t row = firstRow_; row <= lastRow_; ++row) {
-    std::int64_t low = 0, high = color_.width - 1;
-    for (int k = 0; k < leftCount; ++k) {
-      low = std::max(low, -left[k].quotient());
-      left[k].nextRow();
+    std::int64_t low = 0, high = lastColumn;
+    for (EdgeWalker& edge : left) {
+      low = std::max(low, -edge.quotient());
+      edge.nextRow();
     }
-    for (int k = 0; k < rightCount; ++k) {
-      high = std::min(high, right[k].quotient());
-      right[k].nextRow();
+    for (EdgeWalker& edge : right) {
+      high = std::min(high, edge.quotient());
+      edge.nextRow();
     }
     if (low > high) continue;
     if (clipDepth_ && !clipToDepthRange(low, high, row)) continue;
