@@ -196,8 +196,8 @@ private:
   int diffuseChannelsRead_ = 4; // channels 0 (alpha) to this - 1 the drawer may read
   detail::SpanDrawer drawers_[2][2][2] = {}; // by [gouraud][perspective][flat], chosen once per draw
   detail::RunsDrawer runsDrawer_ = nullptr;   // draws whole triangles when set
-  detail::RunsDrawer runsDrawers_[2] = {};    // by [gouraud], chosen once per draw
-  bool runsChosen_[2] = {};
+  detail::RunsDrawer runsDrawers_[2][2][2] = {}; // the same for whole triangles; null: none
+  bool runsChosen_[2][2][2] = {};
   std::vector<std::int32_t> runLow_, runHigh_; // a triangle's runs for runsDrawer_
   bool clipDepth_ = false;
   std::int64_t firstRow_ = 0, lastRow_ = 0, lastColumn_ = 0; // the bounding box on the target
@@ -252,13 +252,11 @@ void TriangleDrawer::chooseDrawer() {
 #endif
   diffuseChannelsRead_ = redAlone ? 2 : 4;
   runsDrawer_ = nullptr;
-  if (context_.wide && !kind_.flat) {
-    bool gouraud = kind_.gouraud && !kind_.perspective; // no wide loop divides per pixel
-    if (!runsChosen_[gouraud]) {
-      runsDrawers_[gouraud] = kind_.perspective ? nullptr : detail::chooseRunsDrawer(context_, kind_);
-      runsChosen_[gouraud] = !kind_.perspective;
-    }
-    if (!kind_.perspective) runsDrawer_ = runsDrawers_[gouraud];
+  if (context_.wide) {
+    bool& chosenYet = runsChosen_[kind_.gouraud][kind_.perspective][kind_.flat];
+    detail::RunsDrawer& runs = runsDrawers_[kind_.gouraud][kind_.perspective][kind_.flat];
+    if (!chosenYet) runs = detail::chooseRunsDrawer(context_, kind_), chosenYet = true;
+    runsDrawer_ = runs;
   }
   detail::prepareSteps(context_, kind_, span_, runsDrawer_ != nullptr);
 }

@@ -92,9 +92,9 @@ template <Shade S, bool Gouraud, Output O, bool Depth>
 }
 
 // The eight-pixel loops for processors with AVX2 (see rasterwide.cpp): the drawer of
-// whole triangles whose attributes vary along the row, or null when this build or
-// processor has none or they are switched off.
-RunsDrawer wideRunsDrawer(Shade shade, bool gouraud, Output output, bool depth);
+// whole affine triangles, or null when this build or processor has none or they are
+// switched off.
+RunsDrawer wideRunsDrawer(Shade shade, TriangleKind kind, Output output, bool depth);
 
 // Fills context.wideSteps for a triangle, as prepareSteps does context.steps.
 void prepareWideSteps(DrawContext& context, TriangleKind kind, const Span& steps);

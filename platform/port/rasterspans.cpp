@@ -516,8 +516,8 @@ SpanDrawer chooseSpanDrawer(const DrawContext& context, TriangleKind kind) {
 RunsDrawer chooseRunsDrawer(const DrawContext& context, TriangleKind kind) {
   Shade shade;
   Output output;
-  if (!context.wide || kind.flat || !specialised(context, kind, shade, output)) return nullptr;
-  return wideRunsDrawer(shade, kind.gouraud, output, context.depthActive);
+  if (!context.wide || !specialised(context, kind, shade, output)) return nullptr;
+  return wideRunsDrawer(shade, kind, output, context.depthActive);
 }
 
 SpanDrawer generalSpanDrawer(TriangleKind kind) {

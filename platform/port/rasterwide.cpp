@@ -75,6 +75,15 @@ WIDE_INLINE __m256i packGreys(__m256i level) {
   return _mm256_unpacklo_epi16(bytes, bytes);
 }
 
+// The texels at eight indices. Eight loads rather than a gather instruction: measured a
+// few percent faster here, and gathers are slow on some processors that have them.
+WIDE_INLINE __m256i loadTexels(const int* texels, __m256i index) {
+  alignas(32) std::int32_t at[WideBlock];
+  _mm256_store_si256(reinterpret_cast<__m256i*>(at), index);
+  return _mm256_setr_epi32(texels[at[0]], texels[at[1]], texels[at[2]], texels[at[3]], texels[at[4]], texels[at[5]],
+                           texels[at[6]], texels[at[7]]);
+}
+
 template <Shade S>
 WIDE_INLINE __m256i shadeSource(__m256i texel, __m256i colour) {
   if constexpr (S == Shade::Diffuse) return colour;
@@ -145,12 +154,7 @@ public:
     __m256i column = _mm256_and_si256(s_.whole, widthMask_);
     __m256i line = _mm256_and_si256(t_.whole, heightMask_);
     __m256i index = _mm256_or_si256(_mm256_sll_epi32(line, widthShift_), column);
-    // Eight loads rather than a gather instruction: measured a few percent faster here,
-    // and gathers are slow on some processors that have them.
-    alignas(32) std::int32_t at[WideBlock];
-    _mm256_store_si256(reinterpret_cast<__m256i*>(at), index);
-    return _mm256_setr_epi32(texels_[at[0]], texels_[at[1]], texels_[at[2]], texels_[at[3]], texels_[at[4]],
-                             texels_[at[5]], texels_[at[6]], texels_[at[7]]);
+    return loadTexels(texels_, index);
   }
   WIDE_INLINE __m256i colours() const {
     if constexpr (C == Colours::Constant) return constant_;
@@ -219,23 +223,31 @@ WIDE_INLINE __m128i pastRun(int count) {
   return _mm_cmpgt_epi16(_mm_setr_epi16(1, 2, 3, 4, 5, 6, 7, 8), _mm_set1_epi16(std::int16_t(count)));
 }
 
-// Draws a partial block through copies when the block would reach past the targets.
-template <Shade S, Colours C, Output O, bool Depth>
-[[gnu::target("avx2")]] void writeAtTheEnd(const Span& span, int from, const WideWalker<S, C, Depth>& walk) {
-  int count = span.count - from;
+// Draws a partial block through copies, for a block that would reach past the targets.
+template <Output O, bool Depth>
+[[gnu::target("avx2")]] void writeThroughCopies(std::uint32_t* color, std::uint16_t* depth, int count, __m256i source,
+                                                __m128i incoming) {
   alignas(32) std::uint32_t pixels[WideBlock] = {};
-  alignas(16) std::uint16_t depth[WideBlock] = {};
+  alignas(16) std::uint16_t depths[WideBlock] = {};
   for (int k = 0; k < count; ++k) {
-    pixels[k] = span.color[from + k];
-    if constexpr (Depth) depth[k] = span.depth[from + k];
+    pixels[k] = color[k];
+    if constexpr (Depth) depths[k] = depth[k];
   }
-  __m128i incoming = _mm_setzero_si128();
-  if constexpr (Depth) incoming = walk.depths();
-  writeBlock<O, Depth>(pixels, depth, walk.source(), incoming, pastRun(count));
+  writeBlock<O, Depth>(pixels, depths, source, incoming, pastRun(count));
   for (int k = 0; k < count; ++k) {
-    span.color[from + k] = pixels[k];
-    if constexpr (Depth) span.depth[from + k] = depth[k];
+    color[k] = pixels[k];
+    if constexpr (Depth) depth[k] = depths[k];
   }
+}
+
+// The last `count` (1 to 7) pixels of a run: in place when a whole block fits in the
+// targets, through copies at their very end.
+template <Output O, bool Depth>
+WIDE_INLINE void writeLastBlock(std::uint32_t* color, std::uint16_t* depth, int count, __m256i source,
+                                __m128i incoming, const WideConstants& constants) {
+  bool fits = color + WideBlock <= constants.colorEnd && (!Depth || depth + WideBlock <= constants.depthEnd);
+  if (fits) return writeBlock<O, Depth>(color, depth, source, incoming, pastRun(count));
+  writeThroughCopies<O, Depth>(color, depth, count, source, incoming);
 }
 
 // One run, `span` holding its start values and the triangle's steps.
@@ -262,11 +274,8 @@ WIDE_INLINE void wideBlocks(const Span& span, const WideConstants& constants, co
       return;
     }
   }
-  bool fits = span.color + i + WideBlock <= constants.colorEnd &&
-              (!Depth || span.depth + i + WideBlock <= constants.depthEnd);
-  if (!fits) return writeAtTheEnd<S, C, O, Depth>(span, i, walk);
   if constexpr (Depth) incoming = walk.depths();
-  writeBlock<O, Depth>(span.color + i, Depth ? span.depth + i : nullptr, walk.source(), incoming, pastRun(rest));
+  writeLastBlock<O, Depth>(span.color + i, Depth ? span.depth + i : nullptr, rest, walk.source(), incoming, constants);
 }
 
 // A whole triangle: the planes' values at the origin column are stepped from row to row,
@@ -336,23 +345,86 @@ template <Shade S, Colours C, Output O, bool Depth>
   }
 }
 
-template <Shade S, bool Gouraud, Output O, bool Depth>
+// The stage result of eight pixels of a flat run: `texels` is the run's texture row.
+template <Shade S>
+WIDE_INLINE __m256i flatSource(const int* texels, const Lanes8& column, const WideConstants& constants) {
+  __m256i texel = _mm256_setzero_si256();
+  if constexpr (S != Shade::Diffuse) texel = loadTexels(texels, _mm256_and_si256(column.whole, constants.widthMask));
+  return shadeSource<S>(texel, constants.constantDiffuse);
+}
+
+// A triangle flat along its rows (TriangleKind::flat: one colour, and one texture row and
+// one depth per row): only the texture column moves along a run.
+template <Shade S, Output O, bool Depth>
+[[gnu::target("avx2")]] void wideFlatRuns(const TriangleRuns& runs, const DrawContext& context) {
+  constexpr bool Textured = S != Shade::Diffuse;
+  const WideConstants constants(context);
+  const WideStepTable& steps = constants.steps;
+  const Plane z = *runs.z, s = *runs.s, t = *runs.t;
+  const std::int64_t colorPitch = runs.color->pitch, depthPitch = Depth ? runs.depth->pitch : 0;
+  const std::int64_t originX = runs.originX;
+  const std::uint32_t heightMask = context.heightMask;
+  const int widthShift = context.widthShift;
+  std::int64_t dy = runs.firstRow - runs.originY;
+  std::int64_t zRow = Depth ? z.start + z.stepY * dy + FixedHalf : 0;
+  std::int64_t sRow = Textured ? s.start + s.stepY * dy : 0, tRow = Textured ? t.start + t.stepY * dy : 0;
+  std::uint32_t* colorRow = runs.color->pixels + runs.firstRow * colorPitch;
+  std::uint16_t* depthRow = Depth ? runs.depth->values + runs.firstRow * depthPitch : nullptr;
+  for (int row = 0, rows = runs.rows; row < rows; ++row) {
+    std::int32_t low = runs.low[row], high = runs.high[row];
+    if (low <= high) {
+      const int* texels = constants.texels;
+      if constexpr (Textured) texels += (std::uint32_t(tRow >> FixedBits) & heightMask) << widthShift;
+      Lanes8 column{};
+      if constexpr (Textured) column = startLanes(sRow + s.stepX * (low - originX), steps, WideS);
+      __m128i incoming = _mm_setzero_si128();
+      if constexpr (Depth) incoming = _mm_set1_epi16(std::int16_t(zRow >> FixedBits));
+      std::uint32_t* color = colorRow + low;
+      std::uint16_t* depth = Depth ? depthRow + low : nullptr;
+      int count = high - low + 1, i = 0;
+      for (; i + WideBlock <= count; i += WideBlock) {
+        writeBlock<O, Depth>(color + i, Depth ? depth + i : nullptr, flatSource<S>(texels, column, constants),
+                             incoming, _mm_setzero_si128());
+        if constexpr (Textured) advance(column, steps, WideS);
+      }
+      if (i < count)
+        writeLastBlock<O, Depth>(color + i, Depth ? depth + i : nullptr, count - i,
+                                 flatSource<S>(texels, column, constants), incoming, constants);
+    }
+    colorRow += colorPitch;
+    if constexpr (Depth) {
+      depthRow += depthPitch;
+      zRow += z.stepY;
+    }
+    if constexpr (Textured) {
+      sRow += s.stepY;
+      tRow += t.stepY;
+    }
+  }
+}
+
+// How the attributes vary along a row, which picks the loop.
+enum class Variation { Flat, Constant, Gouraud };
+
+template <Shade S, Variation V, Output O, bool Depth>
 void wideTriangle(const TriangleRuns& runs, const DrawContext& context) {
-  if constexpr (!Gouraud) wideRuns<S, Colours::Constant, O, Depth>(runs, context);
+  if constexpr (V == Variation::Flat) wideFlatRuns<S, O, Depth>(runs, context);
+  else if constexpr (V == Variation::Constant) wideRuns<S, Colours::Constant, O, Depth>(runs, context);
   else if (context.greyDiffuse) wideRuns<S, Colours::Grey, O, Depth>(runs, context);
   else wideRuns<S, Colours::Gouraud, O, Depth>(runs, context);
 }
 
-template <Shade S, bool Gouraud>
+template <Shade S, Variation V>
 RunsDrawer pickOutput(Output output, bool depth) {
   if (output == Output::Replace)
-    return depth ? wideTriangle<S, Gouraud, Output::Replace, true> : wideTriangle<S, Gouraud, Output::Replace, false>;
-  return depth ? wideTriangle<S, Gouraud, Output::Add, true> : wideTriangle<S, Gouraud, Output::Add, false>;
+    return depth ? wideTriangle<S, V, Output::Replace, true> : wideTriangle<S, V, Output::Replace, false>;
+  return depth ? wideTriangle<S, V, Output::Add, true> : wideTriangle<S, V, Output::Add, false>;
 }
 
 template <Shade S>
-RunsDrawer pickShading(bool gouraud, Output output, bool depth) {
-  return gouraud ? pickOutput<S, true>(output, depth) : pickOutput<S, false>(output, depth);
+RunsDrawer pickVariation(bool flat, bool gouraud, Output output, bool depth) {
+  if (flat) return pickOutput<S, Variation::Flat>(output, depth);
+  return gouraud ? pickOutput<S, Variation::Gouraud>(output, depth) : pickOutput<S, Variation::Constant>(output, depth);
 }
 
 // The low 32 bits of a's and then b's four 64-bit lanes, in order.
@@ -412,17 +484,18 @@ void prepareWideSteps(DrawContext& context, TriangleKind kind, const Span& steps
 #endif
 }
 
-RunsDrawer wideRunsDrawer(Shade shade, bool gouraud, Output output, bool depth) {
+RunsDrawer wideRunsDrawer(Shade shade, TriangleKind kind, Output output, bool depth) {
 #if NYRA_WIDE_SPANS
-  if (!wideSpansAllowed()) return nullptr;
+  if (!wideSpansAllowed() || kind.perspective) return nullptr;
+  bool gouraud = kind.gouraud && shade != Shade::Texture; // the texture alone ignores the colour
   switch (shade) {
-  case Shade::Diffuse: return pickShading<Shade::Diffuse>(gouraud, output, depth);
-  case Shade::Texture: return pickShading<Shade::Texture>(false, output, depth);
-  case Shade::Modulate: return pickShading<Shade::Modulate>(gouraud, output, depth);
-  case Shade::Add: return pickShading<Shade::Add>(gouraud, output, depth);
+  case Shade::Diffuse: return pickVariation<Shade::Diffuse>(kind.flat, gouraud, output, depth);
+  case Shade::Texture: return pickVariation<Shade::Texture>(kind.flat, gouraud, output, depth);
+  case Shade::Modulate: return pickVariation<Shade::Modulate>(kind.flat, gouraud, output, depth);
+  case Shade::Add: return pickVariation<Shade::Add>(kind.flat, gouraud, output, depth);
   }
 #else
-  (void)shade, (void)gouraud, (void)output, (void)depth;
+  (void)shade, (void)kind, (void)output, (void)depth;
 #endif
   return nullptr;
 }

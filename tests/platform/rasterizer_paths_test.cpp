@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <random>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -151,6 +152,33 @@ TEST(RasterPaths, ThinStripsMatchTheGeneralLoop) {
                                      float(i % 5) * 0.2f));
     }
     expectSameAsGeneral(st, v, raster::Topology::TriangleStrip, random, "strip");
+  }
+}
+
+// Quads and triangles flat along their rows (one colour, one texture row and one depth per
+// row), as the show's sprites and text are: the loops that step only the texture column.
+TEST(RasterPaths, FlatRunsMatchTheGeneralLoop) {
+  std::mt19937 random(11);
+  auto real = [&](double low, double high) { return std::uniform_real_distribution<double>(low, high)(random); };
+  for (int scene = 0; scene < 200; ++scene) {
+    raster::RasterState st = randomFastState(random);
+    std::uint32_t colour = randomColour(random, int(random() % 3));
+    std::vector<raster::Vertex> v;
+    for (int i = 0; i < 6; ++i) {
+      float x0 = float(real(-5, Width)), y0 = float(real(-5, Height)), size = float(real(1, 30));
+      float u0 = float(real(-2, 2)), v0 = float(real(-2, 2)), z = float(real(0, 1));
+      float u1 = u0 + float(real(-1, 1)), v1 = v0 + float(real(-1, 1));
+      if (scene % 2 == 0) { // a sprite: two triangles tiling a rectangle
+        for (auto [x, y, u, t] : {std::tuple{x0, y0, u0, v0}, {x0 + size, y0, u1, v0}, {x0, y0 + size, u0, v1},
+                                  {x0 + size, y0, u1, v0}, {x0 + size, y0 + size, u1, v1}, {x0, y0 + size, u0, v1}})
+          v.push_back(rastertest::vertex(x, y, colour, u, t, z));
+      } else { // a triangle whose texture row and depth change only from row to row
+        v.push_back(rastertest::vertex(x0, y0, colour, u0, v0, z));
+        v.push_back(rastertest::vertex(x0 + size, y0 + float(real(-3, 3)), colour, u1, v0, z));
+        v.push_back(rastertest::vertex(x0 + float(real(-9, 9)), y0 + size, colour, u0, v1, z));
+      }
+    }
+    expectSameAsGeneral(st, v, raster::Topology::TriangleList, random, "flat runs");
   }
 }
 
