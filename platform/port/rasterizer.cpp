@@ -198,13 +198,17 @@ private:
   detail::RunsDrawer runsDrawer_ = nullptr;   // draws whole triangles when set
   detail::RunsDrawer runsDrawers_[2][2][2] = {}; // the same for whole triangles; null: none
   bool runsChosen_[2][2][2] = {};
-  std::vector<std::int32_t> runLow_, runHigh_; // a triangle's runs for runsDrawer_
+  // A triangle's runs for runsDrawer_, a row of the target each at most. Kept from draw
+  // to draw (per thread): the show makes hundreds of small draws a frame.
+  static thread_local std::vector<std::int32_t> runLow_, runHigh_;
   bool clipDepth_ = false;
   std::int64_t firstRow_ = 0, lastRow_ = 0, lastColumn_ = 0; // the bounding box on the target
   Plane diffuse_[4], s_, t_, z_;
   DoublePlane uq_, vq_, q_;
   Span span_;
 };
+
+thread_local std::vector<std::int32_t> TriangleDrawer::runLow_, TriangleDrawer::runHigh_;
 
 void TriangleDrawer::draw(const Vertex& v0, const Vertex& v1, const Vertex& v2, const Vertex& shading) {
   if (!finiteVertex(v0) || !finiteVertex(v1) || !finiteVertex(v2)) return;
@@ -440,7 +444,7 @@ void TriangleDrawer::walkRows(SnappedVertex (&p)[3]) {
 // with runsDrawer_ in one call.
 template <class Runs>
 void TriangleDrawer::drawRuns(Runs forEach) {
-  if (runLow_.empty()) { // a run per row of the target at most
+  if (runLow_.size() < std::size_t(color_.height)) {
     runLow_.resize(std::size_t(color_.height));
     runHigh_.resize(std::size_t(color_.height));
   }
