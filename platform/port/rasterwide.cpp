@@ -135,18 +135,23 @@ class WideWalker {
 public:
   static constexpr bool Textured = S != Shade::Diffuse;
 
-  WIDE_INLINE WideWalker(const Span& span, const WideConstants& constants)
+  // From the start values in 64-bit lanes: z, red, s, t in `first`, green and blue in
+  // `second`.
+  WIDE_INLINE WideWalker(__m256i first, __m256i second, const WideConstants& constants)
       : texels_(constants.texels), widthMask_(constants.widthMask), heightMask_(constants.heightMask),
         widthShift_(constants.widthShift), constant_(constants.constantDiffuse), steps_(constants.steps) {
+    const __m256i fraction = _mm256_set1_epi64x(FractionMask);
+    __m256i whole = _mm256_srli_epi64(first, FixedBits), part = _mm256_and_si256(first, fraction);
+    if constexpr (Depth) z_ = lanesOf(whole, part, 0, WideZ);
+    if constexpr (C != Colours::Constant) red_ = lanesOf(whole, part, 1, WideRed);
     if constexpr (Textured) {
-      s_ = startLanes(span.s, steps_, WideS);
-      t_ = startLanes(span.t, steps_, WideT);
+      s_ = lanesOf(whole, part, 2, WideS);
+      t_ = lanesOf(whole, part, 3, WideT);
     }
-    if constexpr (Depth) z_ = startLanes(span.z, steps_, WideZ);
-    if constexpr (C != Colours::Constant) red_ = startLanes(span.diffuse[1], steps_, WideRed);
     if constexpr (C == Colours::Gouraud) {
-      green_ = startLanes(span.diffuse[2], steps_, WideGreen);
-      blue_ = startLanes(span.diffuse[3], steps_, WideBlue);
+      whole = _mm256_srli_epi64(second, FixedBits), part = _mm256_and_si256(second, fraction);
+      green_ = lanesOf(whole, part, 0, WideGreen);
+      blue_ = lanesOf(whole, part, 1, WideBlue);
     }
   }
 
@@ -182,6 +187,14 @@ public:
   }
 
 private:
+  // The attribute in 64-bit lane `slot` of whole parts and fractions, at eight pixels.
+  WIDE_INLINE Lanes8 lanesOf(__m256i whole, __m256i fraction, int slot, int attribute) const {
+    const __m256i pick = _mm256_set1_epi32(2 * slot); // the low half of the slot
+    return carried(_mm256_add_epi32(_mm256_permutevar8x32_epi32(whole, pick), loadLanes(steps_.offsetWhole[attribute])),
+                   _mm256_add_epi32(_mm256_permutevar8x32_epi32(fraction, pick),
+                                    loadLanes(steps_.offsetFraction[attribute])));
+  }
+
   const int* texels_;
   const __m256i widthMask_, heightMask_;
   const __m128i widthShift_;
@@ -250,59 +263,81 @@ WIDE_INLINE void writeLastBlock(std::uint32_t* color, std::uint16_t* depth, int 
   writeThroughCopies<O, Depth>(color, depth, count, source, incoming);
 }
 
-// One run, `span` holding its start values and the triangle's steps.
+// Pixels `from` to the end of a run one at a time, for triangles whose colours leave the
+// range the lanes hold (see DrawContext::coloursFitLanes).
 template <Shade S, Colours C, Output O, bool Depth>
-WIDE_INLINE void wideBlocks(const Span& span, const WideConstants& constants, const DrawContext& context) {
-  WideWalker<S, C, Depth> walk(span, constants);
+[[gnu::target("avx2")]] void finishExactly(std::uint32_t* color, std::uint16_t* depth, int count, int from,
+                                           __m256i first, __m256i second, const Span& steps,
+                                           const DrawContext& context) {
+  alignas(32) std::int64_t a[4], b[4];
+  _mm256_store_si256(reinterpret_cast<__m256i*>(a), first);
+  _mm256_store_si256(reinterpret_cast<__m256i*>(b), second);
+  Span span = steps;
+  span.color = color;
+  span.depth = depth;
+  span.count = count;
+  span.z = a[0];
+  span.diffuse[1] = a[1];
+  span.s = a[2];
+  span.t = a[3];
+  span.diffuse[2] = C == Colours::Gouraud ? b[0] : a[1];
+  span.diffuse[3] = C == Colours::Gouraud ? b[1] : a[1];
+  Walker<true> exact(span, context);
+  exact.skip(from);
+  finishPixels<S, true, O, Depth>(span, exact, from);
+}
+
+// step * dx modulo 2^64 in each 64-bit lane, for 0 <= dx < 2^32 (AVX2 multiplies only
+// 32-bit halves).
+WIDE_INLINE __m256i times(__m256i step, __m256i dx) {
+  __m256i low = _mm256_mul_epu32(step, dx), high = _mm256_mul_epu32(_mm256_srli_epi64(step, 32), dx);
+  return _mm256_add_epi64(low, _mm256_slli_epi64(high, 32));
+}
+
+// One run from `color` and `depth` on, its start values in 64-bit lanes: z, red, s, t in
+// `first`, green and blue in `second`. `steps` is the triangle's Span, for the rare runs
+// finished one pixel at a time.
+template <Shade S, Colours C, Output O, bool Depth>
+WIDE_INLINE void wideBlocks(std::uint32_t* color, std::uint16_t* depth, int count, __m256i first, __m256i second,
+                            const WideConstants& constants, const Span& steps, const DrawContext& context) {
+  WideWalker<S, C, Depth> walk(first, second, constants);
   int i = 0;
   __m128i incoming = _mm_setzero_si128();
-  for (; i + WideBlock <= span.count; i += WideBlock) {
+  for (; i + WideBlock <= count; i += WideBlock) {
     if constexpr (Depth) incoming = walk.depths();
-    writeBlock<O, Depth>(span.color + i, Depth ? span.depth + i : nullptr, walk.source(), incoming,
-                         _mm_setzero_si128());
+    writeBlock<O, Depth>(color + i, Depth ? depth + i : nullptr, walk.source(), incoming, _mm_setzero_si128());
     walk.next();
   }
-  int rest = span.count - i;
+  int rest = count - i;
   if (rest == 0) return;
   if constexpr (C != Colours::Constant) {
-    if (!constants.coloursFitLanes) { // the lanes may wrap: finish clamping exactly
-      Span full = span;
-      if constexpr (C == Colours::Grey) full.diffuse[2] = full.diffuse[3] = full.diffuse[1];
-      Walker<true> exact(full, context);
-      exact.skip(i);
-      finishPixels<S, true, O, Depth>(full, exact, i);
-      return;
-    }
+    if (!constants.coloursFitLanes) // the lanes may wrap: finish clamping exactly
+      return finishExactly<S, C, O, Depth>(color, depth, count, i, first, second, steps, context);
   }
   if constexpr (Depth) incoming = walk.depths();
-  writeLastBlock<O, Depth>(span.color + i, Depth ? span.depth + i : nullptr, rest, walk.source(), incoming, constants);
+  writeLastBlock<O, Depth>(color + i, Depth ? depth + i : nullptr, rest, walk.source(), incoming, constants);
 }
 
 // A whole triangle: the planes' values at the origin column are stepped from row to row,
-// and each run's start values come from them with one multiplication each.
+// and each run's start values come from them with one multiplication.
 template <Shade S, Colours C, Output O, bool Depth>
 [[gnu::target("avx2")]] void wideRuns(const TriangleRuns& runs, const DrawContext& context) {
   constexpr bool Textured = S != Shade::Diffuse;
   const WideConstants constants(context);
-  // Local copies of the planes, for the same reason as WideConstants.
-  const Plane z = *runs.z, red = runs.diffuse[1], green = runs.diffuse[2], blue = runs.diffuse[3], s = *runs.s,
-              t = *runs.t;
+  const Plane none{}, &z = Depth ? *runs.z : none, &s = Textured ? *runs.s : none, &t = Textured ? *runs.t : none;
+  const Plane &red = C != Colours::Constant ? runs.diffuse[1] : none;
+  const Plane &green = C == Colours::Gouraud ? runs.diffuse[2] : none, &blue = C == Colours::Gouraud ? runs.diffuse[3] : none;
+  // The planes in the lanes wideBlocks takes, at (originX, row), with their steps.
+  std::int64_t dy = runs.firstRow - runs.originY;
+  __m256i first = _mm256_setr_epi64x(z.start + z.stepY * dy + (Depth ? FixedHalf : 0), red.start + red.stepY * dy,
+                                     s.start + s.stepY * dy, t.start + t.stepY * dy);
+  __m256i second = _mm256_setr_epi64x(green.start + green.stepY * dy, blue.start + blue.stepY * dy, 0, 0);
+  const __m256i firstStepX = _mm256_setr_epi64x(z.stepX, red.stepX, s.stepX, t.stepX);
+  const __m256i firstStepY = _mm256_setr_epi64x(z.stepY, red.stepY, s.stepY, t.stepY);
+  const __m256i secondStepX = _mm256_setr_epi64x(green.stepX, blue.stepX, 0, 0);
+  const __m256i secondStepY = _mm256_setr_epi64x(green.stepY, blue.stepY, 0, 0);
   const std::int64_t colorPitch = runs.color->pitch, depthPitch = Depth ? runs.depth->pitch : 0;
   const std::int64_t originX = runs.originX;
-  std::int64_t dy = runs.firstRow - runs.originY;
-  // The planes at (originX, row).
-  std::int64_t zRow = 0, redRow = 0, greenRow = 0, blueRow = 0, sRow = 0, tRow = 0;
-  if constexpr (Depth) zRow = z.start + z.stepY * dy + FixedHalf;
-  if constexpr (C != Colours::Constant) redRow = red.start + red.stepY * dy;
-  if constexpr (C == Colours::Gouraud) {
-    greenRow = green.start + green.stepY * dy;
-    blueRow = blue.start + blue.stepY * dy;
-  }
-  if constexpr (Textured) {
-    sRow = s.start + s.stepY * dy;
-    tRow = t.start + t.stepY * dy;
-  }
-  Span span = *runs.steps;
   std::uint32_t* colorRow = runs.color->pixels + runs.firstRow * colorPitch;
   std::uint16_t* depthRow = Depth ? runs.depth->values + runs.firstRow * depthPitch : nullptr;
   const std::int32_t* lows = runs.low;
@@ -310,38 +345,16 @@ template <Shade S, Colours C, Output O, bool Depth>
   for (int row = 0, rows = runs.rows; row < rows; ++row) {
     std::int32_t low = lows[row], high = highs[row];
     if (low <= high) {
-      std::int64_t dx = low - originX;
-      span.color = colorRow + low;
-      span.count = high - low + 1;
-      if constexpr (Depth) {
-        span.depth = depthRow + low;
-        span.z = zRow + z.stepX * dx;
-      }
-      if constexpr (C != Colours::Constant) span.diffuse[1] = redRow + red.stepX * dx;
-      if constexpr (C == Colours::Gouraud) {
-        span.diffuse[2] = greenRow + green.stepX * dx;
-        span.diffuse[3] = blueRow + blue.stepX * dx;
-      }
-      if constexpr (Textured) {
-        span.s = sRow + s.stepX * dx;
-        span.t = tRow + t.stepX * dx;
-      }
-      wideBlocks<S, C, O, Depth>(span, constants, context);
+      __m256i dx = _mm256_set1_epi64x(low - originX); // never negative: runs lie right of the origin
+      __m256i runFirst = _mm256_add_epi64(first, times(firstStepX, dx)), runSecond = second;
+      if constexpr (C == Colours::Gouraud) runSecond = _mm256_add_epi64(second, times(secondStepX, dx));
+      wideBlocks<S, C, O, Depth>(colorRow + low, Depth ? depthRow + low : nullptr, high - low + 1, runFirst, runSecond,
+                                 constants, *runs.steps, context);
     }
     colorRow += colorPitch;
-    if constexpr (Depth) {
-      depthRow += depthPitch;
-      zRow += z.stepY;
-    }
-    if constexpr (C != Colours::Constant) redRow += red.stepY;
-    if constexpr (C == Colours::Gouraud) {
-      greenRow += green.stepY;
-      blueRow += blue.stepY;
-    }
-    if constexpr (Textured) {
-      sRow += s.stepY;
-      tRow += t.stepY;
-    }
+    if constexpr (Depth) depthRow += depthPitch;
+    first = _mm256_add_epi64(first, firstStepY);
+    if constexpr (C == Colours::Gouraud) second = _mm256_add_epi64(second, secondStepY);
   }
 }
 

@@ -182,6 +182,26 @@ TEST(RasterPaths, FlatRunsMatchTheGeneralLoop) {
   }
 }
 
+// Long slivers whose colour swings across their width: over the bounding box the colour
+// planes reach far beyond 16 bits, so the lane loops finish runs one pixel at a time.
+TEST(RasterPaths, SteepColourSliversMatchTheGeneralLoop) {
+  std::mt19937 random(3);
+  auto real = [&](double low, double high) { return std::uniform_real_distribution<double>(low, high)(random); };
+  for (int scene = 0; scene < 40; ++scene) {
+    raster::RasterState st = randomFastState(random);
+    st.flatShading = false;
+    std::vector<raster::Vertex> v;
+    for (int i = 0; i < 4; ++i) {
+      float x = float(real(0, 20)), y = float(real(0, 20)), length = float(real(200, 280)), width = float(real(0.6, 2));
+      int kind = 1 + int(random() % 2); // grey or per channel
+      v.push_back(rastertest::vertex(x, y, randomColour(random, kind), 0.1f, 0.2f, 0.3f));
+      v.push_back(rastertest::vertex(x + length, y + length * 0.9f, randomColour(random, kind), 2.3f, 1.9f, 0.7f));
+      v.push_back(rastertest::vertex(x + length, y + length * 0.9f + width, randomColour(random, kind), 0.4f, 3.1f, 0.5f));
+    }
+    expectSameAsGeneral(st, v, raster::Topology::TriangleList, random, "slivers", 300, 300);
+  }
+}
+
 // Runs that end at the very end of the targets, whose buffers have nothing after them:
 // the last block must not reach past either buffer (the address sanitizer checks).
 TEST(RasterPaths, RunsEndingAtTheEndOfTheBuffersMatchTheGeneralLoop) {
