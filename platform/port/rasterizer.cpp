@@ -226,7 +226,9 @@ void TriangleDrawer::draw(const Vertex& v0, const Vertex& v1, const Vertex& v2, 
 bool TriangleDrawer::drawPair(const Vertex* const (&first)[3], const Vertex* const (&second)[3],
                               const Vertex& shading) {
   detail::Rectangle rectangle;
-  if (!detail::tilesRectangle(first, second, state_.cull, state_.flatShading, rectangle)) return false;
+  if (!detail::mayHalveRectangle(*first[0], *first[1], *first[2]) ||
+      !detail::tilesRectangle(first, second, state_.cull, state_.flatShading, rectangle))
+    return false;
   SnappedVertex p[3];
   for (int i = 0; i < 3; ++i) p[i] = {snap(first[i]->x), snap(first[i]->y), first[i]};
   if (!setUp(p)) return true; // wholly off the target

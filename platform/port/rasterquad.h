@@ -13,6 +13,12 @@ struct Rectangle {
   std::int64_t left, top, right, bottom; // snapped, 1/256 pixel; right and bottom edges excluded
 };
 
+// A cheap first test, inline for the meshes whose pairs never tile a rectangle: half of
+// an axis-aligned rectangle has two corners on one column and two on one row.
+inline bool mayHalveRectangle(const Vertex& a, const Vertex& b, const Vertex& c) {
+  return (a.x == b.x || b.x == c.x || a.x == c.x) && (a.y == b.y || b.y == c.y || a.y == c.y);
+}
+
 // True when (a0, a1, a2) and (b0, b1, b2) are the two halves of one rectangle, neither is
 // culled, shared corners carry the same values, and the attributes are affine across the
 // whole rectangle (the fourth corner is what the first triangle's planes predict).
