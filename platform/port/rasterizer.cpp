@@ -403,8 +403,8 @@ void TriangleDrawer::forEachRun(SnappedVertex (&p)[3], Visit visit) {
     if (a.y < b.y) right[rightCount++] = EdgeWalker(a, b, firstRow_);
     else if (a.y > b.y) left[leftCount++] = EdgeWalker(a, b, firstRow_);
   }
-  // A triangle has one edge on one side and two on the other, or one on each when the
-  // third is flat: the walk is made for each case so that the walkers stay in registers.
+  // A triangle of nonzero area has one edge on one side and two on the other, or one on
+  // each when the third is flat: the walk is made for each case, its loops of fixed count.
   if (leftCount == 1 && rightCount == 2) return walkEdges<1, 2>(left, right, visit);
   if (leftCount == 2 && rightCount == 1) return walkEdges<2, 1>(left, right, visit);
   if (leftCount == 1 && rightCount == 1) return walkEdges<1, 1>(left, right, visit);

@@ -74,6 +74,7 @@ std::uint32_t shadePixel(std::uint32_t texel, std::uint32_t diffuse) {
   else if constexpr (S == Shade::Modulate) return modulateRgb(texel, diffuse);
   else return addSaturateRgb(texel, diffuse);
 }
+
 // Pixels `from` to the end of the run one at a time, `walk` standing at pixel `from`.
 template <Shade S, bool Gouraud, Output O, bool Depth>
 [[gnu::always_inline]] inline void finishPixels(const Span& span, Walker<Gouraud>& walk, int from) {
