@@ -3,8 +3,9 @@
 // eight texels fetched at once. The show's meshes are made of small triangles whose
 // runs are a few pixels long, so the cost of starting a run matters as much as the
 // pixels: a whole triangle is drawn in one call, its start values stepped from row to
-// row, and the last, partial block of a run writes back the values just past the run
-// unchanged rather than going pixel by pixel. Chosen at run time; they draw exactly what
+// row, and the last, partial block of a run keeps the values just past the run (writing
+// them back unchanged where a masked store cannot leave them out) rather than going
+// pixel by pixel. Chosen at run time; they draw exactly what
 // the four-pixel and general loops draw.
 #include "platform/port/rasterpixels.h"
 
@@ -210,7 +211,8 @@ WIDE_INLINE __m128i depthFails(__m128i incoming, __m128i stored) {
 
 // Writes eight pixels from their stage result. `keep` (16-bit lanes) marks pixels left
 // as they are: those failing the depth test and, in a partial block, those past the run.
-// A replacing draw reads the target colours only when some pixel is kept.
+// A replacing draw never reads the target colours: kept pixels are left out of a masked
+// store. Depth values are read and written whole, kept ones written back unchanged.
 template <Output O, bool Depth>
 WIDE_INLINE void writeBlock(std::uint32_t* pixels, std::uint16_t* depth, __m256i source, __m128i incoming,
                             __m128i keep) {
