@@ -85,10 +85,11 @@ void fillBlock() {
     song->elapsedMs += static_cast<std::int32_t>(roundToInt(pieceMs));
   }
 
+  // Sequentially consistent, as the queries' check of heardBlock needs (player/output.cpp).
   PositionRecord& record = ring.positions[block];
-  record.order.store(static_cast<std::uint8_t>(song->orderPos & PositionByteMask), std::memory_order_release);
-  record.row.store(static_cast<std::uint8_t>(song->row & PositionByteMask), std::memory_order_release);
-  record.elapsedMs.store(song->elapsedMs, std::memory_order_release);
+  record.order.store(static_cast<std::uint8_t>(song->orderPos & PositionByteMask));
+  record.row.store(static_cast<std::uint8_t>(song->row & PositionByteMask));
+  record.elapsedMs.store(song->elapsedMs);
   song->tickSamplesLeft = left;
   convertBlock(ring.wave + StereoValues * first, out, ring.blockFrames);
   const std::int32_t next = block + 1 == ring.blockCount ? 0 : block + 1;

@@ -48,9 +48,19 @@ bool replaceDeviceRing() {
   return true;
 }
 
-const PositionRecord* heardRecord(Song* song) {
-  if (!song || !playing.load(std::memory_order_acquire) || !ring.positions) return nullptr;
-  return &ring.positions[ring.heardBlock.load(std::memory_order_acquire)];
+// One field of the heard block's record. The thread moves heardBlock on before it
+// rewrites the block it leaves, but a reader descheduled between reading the index and
+// reading the record would get audio two seconds ahead: so the index is read again, and
+// the reading retried if it moved. Sequentially consistent on both sides, so that a
+// rewritten value read here implies the moved index is seen too.
+template <typename Value>
+Value readHeard(Song* song, std::atomic<Value> PositionRecord::*field) {
+  if (!song || !playing.load(std::memory_order_acquire) || !ring.positions) return 0;
+  for (;;) {
+    const std::int32_t block = ring.heardBlock.load();
+    const Value value = (ring.positions[block].*field).load();
+    if (ring.heardBlock.load() == block) return value;
+  }
 }
 
 } // namespace
@@ -131,17 +141,8 @@ bool freeSong(Song* song) {
   return true;
 }
 
-int getPlayingOrder(Song* song) {
-  const PositionRecord* record = heardRecord(song);
-  return record ? record->order.load(std::memory_order_acquire) : 0;
-}
+int getPlayingOrder(Song* song) { return readHeard(song, &PositionRecord::order); }
 
-int getPlayingRow(Song* song) {
-  const PositionRecord* record = heardRecord(song);
-  return record ? record->row.load(std::memory_order_acquire) : 0;
-}
+int getPlayingRow(Song* song) { return readHeard(song, &PositionRecord::row); }
 
-std::int32_t getPlayingTimeMs(Song* song) {
-  const PositionRecord* record = heardRecord(song);
-  return record ? record->elapsedMs.load(std::memory_order_acquire) : 0;
-}
+std::int32_t getPlayingTimeMs(Song* song) { return readHeard(song, &PositionRecord::elapsedMs); }

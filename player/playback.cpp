@@ -38,7 +38,7 @@ DWORD WINAPI playbackThread(LPVOID) {
       // on to the next block first, so that no query sees the record of audio two
       // seconds ahead while it is being rewritten.
       const std::int32_t heard = ring.heardBlock.load(std::memory_order_relaxed) + 1;
-      ring.heardBlock.store(heard == ring.blockCount ? 0 : heard, std::memory_order_release);
+      ring.heardBlock.store(heard == ring.blockCount ? 0 : heard); // seq_cst: see readHeard
       fillBlock();
       mixing.store(false, std::memory_order_release);
     }

@@ -2,6 +2,7 @@
 // thread's refresh behind the cursor, the position queries, stop, restart and close.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <thread>
@@ -133,6 +134,36 @@ TEST_F(PlaybackFixture, StopRightAfterStartWaitsForTheThread) {
     backend.setBytesPlayed(static_cast<std::uint64_t>(round * 7 % 100) * BlockBytes);
     ASSERT_TRUE(stopSong(song.get()));
   }
+}
+
+// The queries read the heard block's index and then its record; the thread may move on
+// and rewrite that record in between (when the reader is descheduled). A reading must
+// never come from audio two seconds ahead: the heard song time only grows while the
+// device moves forward in bursts of blocks.
+TEST_F(PlaybackFixture, QueriesNeverReportARecordBeingRewritten) {
+  SongPtr song = loadModule(busyModule());
+  ASSERT_TRUE(openOutput(44100));
+  ASSERT_TRUE(startSong(song.get()));
+  std::atomic<bool> done{false};
+  std::atomic<int> backwards{0};
+  std::thread reader([&] {
+    std::int32_t last = 0;
+    while (!done.load(std::memory_order_acquire)) {
+      const std::int32_t now = getPlayingTimeMs(song.get());
+      if (now < last) backwards.fetch_add(1);
+      last = now;
+    }
+  });
+  std::uint64_t blocks = 0;
+  for (int burst = 0; burst < 400; ++burst) {
+    blocks += 97; // nearly a whole ring per poll: long bursts of rewriting
+    backend.setBytesPlayed(blocks * BlockBytes);
+    std::this_thread::sleep_for(std::chrono::milliseconds(6));
+  }
+  done.store(true, std::memory_order_release);
+  reader.join();
+  EXPECT_EQ(backwards.load(), 0);
+  EXPECT_TRUE(freeSong(song.release()));
 }
 
 } // namespace
