@@ -21,7 +21,6 @@ constexpr float CurrentGainFactor = 1.0f / 256.0f;  // drops currentGain's fract
 constexpr float GainToCurrent = 255.0f * 256.0f;
 constexpr float FractionFactor = 1.0f / 2147483648.0f; // 2^-31: top 31 fraction bits -> [0, 1)
 constexpr int FixedShift = 32;                         // 32.32 positions and steps
-constexpr std::uint64_t FixedOne = std::uint64_t{1} << FixedShift;
 // Boundary counts use distances with 24 fraction bits, below 2^24 samples.
 constexpr int BoundaryShift = 8;
 constexpr std::uint32_t BoundaryDistanceLimit = 1u << 24;
