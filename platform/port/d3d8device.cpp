@@ -87,7 +87,7 @@ HRESULT SoftDevice::Reset(D3DPRESENT_PARAMETERS* pPresentationParameters) {
 // Hands the back buffer to the video sink (none: the picture goes nowhere) and to the
 // test record. A sink that cannot take it fails the call.
 HRESULT SoftDevice::Present(const RECT*, const RECT*, HWND, const RGNDATA*) {
-  if (backBuffer_.empty()) return D3DERR_INVALIDCALL;
+  if (backBuffer_.empty() || port::shouldFail(port::FailPoint::Present)) return D3DERR_INVALIDCALL;
   port::recordPresent(backBuffer_.data(), width_, height_, width_);
   port::VideoSink* sink = port::videoSink();
   port::FrameView frame{backBuffer_.data(), width_, height_, width_};
@@ -96,7 +96,7 @@ HRESULT SoftDevice::Present(const RECT*, const RECT*, HWND, const RGNDATA*) {
 }
 
 HRESULT SoftDevice::BeginScene() {
-  if (inScene_) return D3DERR_INVALIDCALL;
+  if (inScene_ || port::shouldFail(port::FailPoint::BeginScene)) return D3DERR_INVALIDCALL;
   inScene_ = true;
   return D3D_OK;
 }
@@ -111,6 +111,7 @@ HRESULT SoftDevice::EndScene() {
 HRESULT SoftDevice::Clear(DWORD Count, const D3DRECT* pRects, DWORD Flags, D3DCOLOR Color, float Z, DWORD) {
   constexpr DWORD KnownFlags = D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL;
   if ((Count > 0 && !pRects) || Flags == 0 || (Flags & ~KnownFlags)) return D3DERR_INVALIDCALL;
+  if (port::shouldFail(port::FailPoint::Clear)) return D3DERR_INVALIDCALL;
   if ((Flags & D3DCLEAR_STENCIL) || ((Flags & D3DCLEAR_ZBUFFER) && depthBuffer_.empty())) return D3DERR_INVALIDCALL;
   if ((Flags & D3DCLEAR_ZBUFFER) && !(Z >= 0.0f && Z <= 1.0f)) return D3DERR_INVALIDCALL;
   std::uint16_t depth = std::uint16_t(std::nearbyint(double(Z) * DepthScale));

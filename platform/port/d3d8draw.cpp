@@ -2,6 +2,7 @@
 // rasterizer.
 #include "platform/port/d3d8objects.h"
 #include "platform/port/d3d8vertices.h"
+#include "platform/port/testhooks.h"
 
 #include <algorithm>
 
@@ -34,7 +35,7 @@ HRESULT SoftDevice::DrawPrimitive(D3DPRIMITIVETYPE PrimitiveType, UINT StartVert
   raster::Topology topology;
   UINT vertexCount = 0;
   constexpr UINT MaxPrimitives = 1u << 24; // keeps the vertex arithmetic below in range
-  if (!inScene_ || !stream_ || PrimitiveCount > MaxPrimitives ||
+  if (!inScene_ || !stream_ || PrimitiveCount > MaxPrimitives || port::shouldFail(port::FailPoint::DrawPrimitive) ||
       !topologyOf(PrimitiveType, PrimitiveCount, topology, vertexCount))
     return D3DERR_INVALIDCALL;
   VertexLayout layout = vertexLayout(vertexShader_);
@@ -44,6 +45,11 @@ HRESULT SoftDevice::DrawPrimitive(D3DPRIMITIVETYPE PrimitiveType, UINT StartVert
   std::uint64_t end = (std::uint64_t(StartVertex) + vertexCount - 1) * streamStride_ + layout.size;
   if (end > bytes.size()) return D3DERR_INVALIDCALL;
 
+  if (port::recordingDraws()) {
+    const BYTE* first = bytes.data() + std::size_t(StartVertex) * streamStride_;
+    port::recordDraw({int(PrimitiveType), PrimitiveCount, static_cast<IDirect3DTexture8*>(textures_[0]),
+                      streamStride_, std::vector<std::uint8_t>(first, bytes.data() + end)});
+  }
   raster::RasterState state;
   raster::TextureView texture = textures_[0] ? textures_[0]->view() : raster::TextureView{};
   if (HRESULT hr = translateStates(states_, texture, state); FAILED(hr)) return hr;

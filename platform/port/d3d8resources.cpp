@@ -149,6 +149,7 @@ HRESULT SoftVertexBuffer::GetDevice(IDirect3DDevice8** ppDevice) {
 HRESULT SoftVertexBuffer::Lock(UINT OffsetToLock, UINT SizeToLock, BYTE** ppbData, DWORD) {
   if (!ppbData) return D3DERR_INVALIDCALL;
   *ppbData = nullptr;
+  if (port::shouldFail(port::FailPoint::LockVertexBuffer)) return D3DERR_INVALIDCALL;
   std::size_t length = bytes_.size();
   if (OffsetToLock > length || (SizeToLock != 0 && SizeToLock > length - OffsetToLock)) return D3DERR_INVALIDCALL;
   ++lockCount_;

@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "platform/port/backend.h"
+#include "platform/port/testhooks.h"
 
 namespace {
 // The one process heap. Blocks come from the C runtime; the handle only identifies it.
@@ -13,7 +14,7 @@ int processHeapTag;
 HANDLE WINAPI GetProcessHeap() { return &processHeapTag; }
 
 LPVOID WINAPI HeapAlloc(HANDLE heap, DWORD flags, SIZE_T bytes) {
-  if (heap != GetProcessHeap()) return nullptr;
+  if (heap != GetProcessHeap() || port::shouldFail(port::FailPoint::HeapAlloc)) return nullptr;
   // malloc(0) may return null; a zero-byte block is still a valid block on Windows.
   SIZE_T size = bytes ? bytes : 1;
   return (flags & HEAP_ZERO_MEMORY) ? std::calloc(1, size) : std::malloc(size);

@@ -3,15 +3,23 @@
 #include <array>
 #include <atomic>
 #include <mutex>
+#include <utility>
 
 namespace port {
 namespace {
 
 std::array<std::atomic<bool>, static_cast<size_t>(FailPoint::Count)> failures{};
+// One more than the calls still to succeed before a counted failure starts, so that the
+// zero every entry starts with means none is set; 1 means fail from now on.
+constexpr int NoCountedFailure = 0;
+std::array<std::atomic<int>, static_cast<size_t>(FailPoint::Count)> successesLeft{};
+std::array<std::atomic<int>, static_cast<size_t>(FailPoint::Count)> calls{};
 
 std::mutex hookMutex;
 std::vector<MessageBoxRecord> shownBoxes;
 CapturedFrame presented;
+std::atomic<bool> drawsRecorded{false};
+std::vector<DrawRecord> drawn;
 
 } // namespace
 
@@ -19,12 +27,26 @@ void setFailure(FailPoint point, bool fail) {
   failures[static_cast<size_t>(point)].store(fail, std::memory_order_release);
 }
 
-bool shouldFail(FailPoint point) {
-  return failures[static_cast<size_t>(point)].load(std::memory_order_acquire);
+void setFailureAfter(FailPoint point, int successes) {
+  successesLeft[static_cast<size_t>(point)].store(successes + 1, std::memory_order_release);
 }
+
+bool shouldFail(FailPoint point) {
+  const auto i = static_cast<size_t>(point);
+  calls[i].fetch_add(1, std::memory_order_acq_rel);
+  if (failures[i].load(std::memory_order_acquire)) return true;
+  int left = successesLeft[i].load(std::memory_order_acquire);
+  while (left > 1 && !successesLeft[i].compare_exchange_weak(left, left - 1, std::memory_order_acq_rel)) {
+  }
+  return left == 1;
+}
+
+int callsAt(FailPoint point) { return calls[static_cast<size_t>(point)].load(std::memory_order_acquire); }
 
 void clearFailures() {
   for (auto& f : failures) f.store(false, std::memory_order_release);
+  for (auto& s : successesLeft) s.store(NoCountedFailure, std::memory_order_release);
+  for (auto& c : calls) c.store(0, std::memory_order_release);
 }
 
 void recordMessageBox(const char* caption, const char* text) {
@@ -63,7 +85,28 @@ void resetPresents() {
   presented = CapturedFrame{};
 }
 
+void recordDraws(bool on) { drawsRecorded.store(on, std::memory_order_release); }
+
+bool recordingDraws() { return drawsRecorded.load(std::memory_order_acquire); }
+
+void recordDraw(DrawRecord record) {
+  std::lock_guard<std::mutex> lock(hookMutex);
+  drawn.push_back(std::move(record));
+}
+
+std::vector<DrawRecord> draws() {
+  std::lock_guard<std::mutex> lock(hookMutex);
+  return drawn;
+}
+
+void clearDraws() {
+  std::lock_guard<std::mutex> lock(hookMutex);
+  drawn.clear();
+}
+
 void resetTestHooks() {
+  recordDraws(false);
+  clearDraws();
   clearFailures();
   clearMessageBoxes();
   resetPresents();

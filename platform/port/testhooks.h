@@ -17,11 +17,22 @@ enum class FailPoint {
   WaveOutOpen,
   CreateWindowExA,
   UpdateWindow,
+  HeapAlloc,
+  Clear,
+  BeginScene,
+  Present,
+  DrawPrimitive,
+  LockVertexBuffer,
   Count
 };
 
 void setFailure(FailPoint point, bool fail);
+// The next `successes` calls at `point` succeed, every later one fails (to fail, say, the
+// third texture creation only from there on).
+void setFailureAfter(FailPoint point, int successes);
 bool shouldFail(FailPoint point); // called by the port layer at each failable call
+// How many calls reached `point` since the failures were last cleared.
+int callsAt(FailPoint point);
 void clearFailures();
 
 struct MessageBoxRecord {
@@ -42,6 +53,20 @@ struct CapturedFrame {
 void recordPresent(const std::uint32_t* pixels, int width, int height, int pitch);
 CapturedFrame lastPresent();
 void resetPresents();
+
+// The draws of the device while recording is on: what each DrawPrimitive drew from.
+struct DrawRecord {
+  int primitiveType = 0; // a D3DPRIMITIVETYPE
+  unsigned primitives = 0;
+  const void* texture = nullptr;     // the IDirect3DTexture8 bound to stage 0, or null
+  unsigned stride = 0;               // bytes per vertex
+  std::vector<std::uint8_t> vertices; // the vertices read, as the stream held them
+};
+void recordDraws(bool on);
+bool recordingDraws();
+void recordDraw(DrawRecord record);
+std::vector<DrawRecord> draws(); // in the order drawn
+void clearDraws();
 
 // Everything above back to its defaults.
 void resetTestHooks();
