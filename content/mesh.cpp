@@ -47,6 +47,7 @@ std::int32_t buildHeightMesh(HeightMesh& mesh) {
   mesh.screen = static_cast<TaggedPoint*>(memAlloc(points * sizeof(TaggedPoint)));
   mesh.vertices = static_cast<ScreenVertex*>(memAlloc(vertexCount * sizeof(ScreenVertex)));
   mesh.colours = static_cast<std::uint32_t*>(memAlloc(points * sizeof(std::uint32_t)));
+  if (!mesh.points || !mesh.screen || !mesh.vertices || !mesh.colours) return E_FAIL;
   fillGrid(mesh);
   for (std::size_t i = 0; i < vertexCount; ++i) {
     mesh.vertices[i] = ScreenVertex{0.0f, 0.0f, 0.0f, 1.0f, MeshVertexDiffuse, 0.0f, 0.0f};

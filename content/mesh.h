@@ -22,5 +22,6 @@ struct HeightMesh {
   float depth; // extent along z, model units
 };
 
-// Fills `mesh` (allocating its arrays). Always returns 0.
+// Fills `mesh` (allocating its arrays). 0, or E_FAIL when the heap refuses an array (the
+// arrays it did get are left in the mesh).
 std::int32_t buildHeightMesh(HeightMesh& mesh);

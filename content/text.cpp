@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "content/heap.h"
+#include "content/sharedvertices.h"
 #include "shell/globals.h"
 
 namespace {
@@ -56,8 +56,7 @@ void setTextStates(IDirect3DTexture8* texture) {
   device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
   device->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
   device->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1);
-  device->SetStreamSource(0, sharedVertexBuffer, sizeof(ScreenVertex));
-  device->SetVertexShader(ScreenVertexFormat);
+  useSharedVertices();
 }
 
 } // namespace
@@ -74,13 +73,8 @@ void drawText(std::int32_t x, std::int32_t y, float scaleX, float scaleY, const 
   ScreenVertex vertices[TextCharacterLimit * VerticesPerGlyph];
   int n = layQuads(px, py, scaleX, scaleY, text, font, vertices);
   UINT bytes = static_cast<UINT>(n * VerticesPerGlyph * sizeof(ScreenVertex));
-  BYTE* locked = nullptr;
   // A lock of size 0 would mean the whole buffer, and a failed lock has nothing to copy to.
-  bool filled = n > 0 && SUCCEEDED(sharedVertexBuffer->Lock(0, bytes, &locked, 0));
-  if (filled) {
-    copyWords(locked, vertices, bytes);
-    sharedVertexBuffer->Unlock();
-  }
+  bool filled = n > 0 && fillSharedVertices(vertices, bytes);
   setTextStates(font.texture);
   if (filled) device->DrawPrimitive(D3DPT_TRIANGLELIST, 0, static_cast<UINT>(n * TrianglesPerGlyph));
 }
