@@ -1,0 +1,7 @@
+#pragma once
+// Timeline state 4: a sentence written backwards along eight writhing strands.
+#include "content/font.h"
+#include "platform/d3d8.h"
+
+// `t`: the clock value (milliseconds); `font` is only read. Always 0.
+HRESULT drawStrandScene(DWORD t, const BitmapFont& font);
