@@ -6,3 +6,7 @@
 HRESULT initDemo();
 // Draws and presents one frame. 0, or E_FAIL when a Direct3D step fails.
 HRESULT renderFrame();
+
+// initDemo's first steps: the four fonts, the four textures and the mesh, each failure
+// shown with its message. 0, or E_FAIL. Also what the scenes' tests build on.
+HRESULT makeDemoContent();
