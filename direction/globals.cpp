@@ -1,5 +1,7 @@
 #include "direction/globals.h"
 
+#include "direction/timeline.h"
+
 // The scene shown until the song's position first picks one.
 constexpr int FirstTimelineState = 3;
 
@@ -26,4 +28,5 @@ void resetDirectionGlobals() {
   stoneTexture = spotTexture = emberTexture = glowTexture = nullptr;
   demoMesh = HeightMesh{};
   flashLevel = 0;
+  resetTimeline();
 }
