@@ -10,6 +10,7 @@
 #include "platform/port/windowstate.h"
 #include "shell/globals.h"
 #include "shell/shell.h"
+#include "tests/support/showleftovers.h"
 
 namespace {
 
@@ -56,6 +57,7 @@ void ShellRun::SetUp() {
 void ShellRun::TearDown() {
   // Runs that ended without the shutdown (failed start-up or frame) leave objects behind.
   if (!demoShutDown()) shutdownDemo();
+  releaseShowLeftovers();
   port::setVideoSink(nullptr);
   port::resetWindowing();
   port::resetTestHooks();

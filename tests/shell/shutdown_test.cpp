@@ -28,10 +28,12 @@ struct ExtraReferences {
     for (IUnknown* o : all()) o->AddRef();
   }
   std::vector<IUnknown*> all() const { return {stone, spot, vertices, dev, d3d}; }
-  // Remaining counts after dropping ours, leaves first.
+  // Remaining counts after dropping ours, in the order of all(). The device goes first:
+  // until it is gone it holds the textures and the vertex buffer bound to it.
   std::vector<ULONG> drop() const {
+    const ULONG deviceCount = dev->Release();
     std::vector<ULONG> counts;
-    for (IUnknown* o : all()) counts.push_back(o->Release());
+    for (IUnknown* o : all()) counts.push_back(o == dev ? deviceCount : o->Release());
     return counts;
   }
 };

@@ -2,11 +2,14 @@
 // program still ends with 0; the hardware refusal falls back to the software size.
 #include <SDL.h>
 
+#include "direction/globals.h"
 #include "platform/port/testhooks.h"
+#include "player/player.h"
 #include "platform/port/windowstate.h"
 #include "shell/globals.h"
 #include "shell/shell.h"
 #include "tests/shell/shellrun.h"
+#include "tests/support/fakeaudio.h"
 
 namespace {
 
@@ -144,6 +147,95 @@ TEST_F(ShellRun, SharedVertexBufferHoldsThirtyThousandScreenVertices) {
   EXPECT_EQ(runShow(), 0);
   EXPECT_TRUE(lastVertexWritable);
   EXPECT_TRUE(pastEndRefused);
+}
+
+} // namespace
+
+namespace {
+
+// The demo's own start-up failures, each on its own: the message, then "Demoinit
+// failed!", and no music unless the failure comes after the device opened (then it is
+// opened but never played, so no playback thread starts).
+class DemoStartup : public ShellRun {
+protected:
+  void expectFailure(const char* message, std::vector<std::string> deviceCalls = {}) {
+    EXPECT_EQ(runShow(), 0);
+    EXPECT_EQ(boxes(), (std::vector<std::string>{box(message), box("Demoinit failed!")}));
+    EXPECT_EQ(audio.calls(), deviceCalls);
+    EXPECT_LE(sink.frames, 1) << "only the white start-up frame";
+  }
+  // Runs the start-up with `point` failing and returns how many heap blocks it got up
+  // to there; then puts everything back for a second run.
+  int heapBlocksUntilFailureOf(port::FailPoint point, int successes) {
+    port::setFailureAfter(point, successes);
+    runShow();
+    const int blocks = port::callsAt(port::FailPoint::HeapAlloc);
+    restart();
+    return blocks;
+  }
+  // Everything back to the start, for another run of the show in the same test.
+  void restart() {
+    TearDown();
+    sink = RecordingSink();
+    SetUp();
+  }
+
+  FakeAudioBackend audio;
+};
+
+// Four fonts, two texture creations each (staging copy and texture), come first.
+constexpr int FontTextureCreations = 8;
+constexpr int CreationsPerUpload = 2;
+
+TEST_F(DemoStartup, EachTextureUploadFailsOnItsOwn) {
+  IDirect3DTexture8** slots[] = {&stoneTexture, &spotTexture, &emberTexture, &glowTexture};
+  for (int failing = 0; failing < 4; ++failing) {
+    SCOPED_TRACE("texture " + std::to_string(failing));
+    port::setFailureAfter(port::FailPoint::CreateTexture, FontTextureCreations + CreationsPerUpload * failing);
+    expectFailure("loadtexture fail.");
+    for (int made = 0; made < 4; ++made) EXPECT_EQ(*slots[made] != nullptr, made < failing) << "slot " << made;
+    EXPECT_NE(sansFontDim.texture, nullptr);
+    EXPECT_EQ(demoMesh.points, nullptr) << "nothing after the failed upload";
+    restart();
+  }
+}
+
+TEST_F(DemoStartup, MeshFailureStopsBeforeTheMusic) {
+  const int blocks = heapBlocksUntilFailureOf(port::FailPoint::CreateTexture, FontTextureCreations + 3 * CreationsPerUpload);
+  port::setFailureAfter(port::FailPoint::HeapAlloc, blocks); // the mesh's first array
+  expectFailure("load fail.");
+  EXPECT_NE(glowTexture, nullptr);
+}
+
+TEST_F(DemoStartup, AudioOutputFailure) {
+  port::setFailure(port::FailPoint::WaveOutOpen, true);
+  expectFailure("xm play fail.");
+  EXPECT_NE(demoMesh.points, nullptr);
+}
+
+TEST_F(DemoStartup, ModuleThatDoesNotLoadOpensTheDeviceButNeverPlays) {
+  const int blocks = heapBlocksUntilFailureOf(port::FailPoint::WaveOutOpen, 0);
+  port::setFailureAfter(port::FailPoint::HeapAlloc, blocks); // the in-memory file's record
+  expectFailure("xm fail.", {"open"});
+  EXPECT_EQ(demoSong, nullptr);
+}
+
+TEST_F(DemoStartup, SongPlaysFromItsFirstRowWhenTheFrameLoopStarts) {
+  int order = -1, row = -1;
+  std::vector<std::string> calls;
+  sink.onFrame = [&](int frame) {
+    if (frame != 2) return;
+    order = getPlayingOrder(demoSong);
+    row = getPlayingRow(demoSong);
+    calls = audio.calls();
+    pushKey(SDLK_ESCAPE);
+  };
+  EXPECT_EQ(runShow(), 0);
+  EXPECT_TRUE(boxes().empty());
+  EXPECT_EQ(calls, (std::vector<std::string>{"open", "play 353600"}));
+  EXPECT_EQ(order, 0);
+  EXPECT_EQ(row, 0);
+  EXPECT_EQ(audio.calls().back(), "close") << "the shutdown closes the device";
 }
 
 } // namespace
