@@ -9,13 +9,13 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <map>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "data/embedded.h"
+#include "direction/synctable.h"
 #include "player/song.h"
 #include "tests/support/songfile.h"
 
@@ -33,17 +33,11 @@ Bytes committedSong() { return readFile(std::string(NYRA_SOURCE_DIR) + "/data/so
 unsigned word(const Bytes& b, std::size_t at) { return b.at(at) | (b.at(at + 1) << 8); }
 unsigned dword(const Bytes& b, std::size_t at) { return word(b, at) | (word(b, at + 2) << 16); }
 
-// The show's flash rows per order position (orders 2 and 22 have none).
-const std::map<int, std::vector<int>>& showSyncRows() {
-  static const std::map<int, std::vector<int>> rows = {
-      {0, {0, 5}},         {1, {0}},           {3, {0, 15, 35}},   {4, {0}},
-      {5, {22, 50}},       {6, {20, 38, 45}},  {7, {0, 10, 20, 30, 40, 50}},
-      {8, {0, 22, 39, 58}}, {9, {20, 54}},     {10, {0, 23, 40, 50}},
-      {11, {0, 10, 20, 30, 40, 50}},           {12, {20}},         {13, {0, 10, 35}},
-      {14, {0}},           {15, {30, 50}},     {16, {20, 38, 50}}, {17, {0, 20, 30}},
-      {18, {0, 22, 39, 58}}, {19, {54}},       {20, {0}},          {21, {0}},
-      {23, {0, 15, 35}},   {24, {0}},          {25, {0, 30, 50}},  {26, {0, 38, 50}},
-      {27, {0, 20, 30}},   {28, {0, 22, 39, 58}}, {29, {0}}};
+// The show's flash rows of one order position, from the show's own sync table.
+std::vector<int> showSyncRows(int order) {
+  std::vector<int> rows;
+  for (const SyncPoint& p : syncTable)
+    if (p.order == order) rows.push_back(p.row);
   return rows;
 }
 
@@ -180,9 +174,7 @@ TEST(SongModule, CrashesFallExactlyOnTheShowsFlashRows) {
           rows.push_back(row);
           break;
         }
-    const auto found = showSyncRows().find(order);
-    const std::vector<int> expected = found == showSyncRows().end() ? std::vector<int>{} : found->second;
-    EXPECT_EQ(rows, expected) << "order " << order;
+    EXPECT_EQ(rows, showSyncRows(order)) << "order " << order;
     accents += static_cast<int>(rows.size());
   }
   EXPECT_EQ(accents, 72);
