@@ -1,6 +1,8 @@
 #include "tests/scenes/scenetest.h"
 
+#include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "direction/demo.h"
 #include "direction/globals.h"
@@ -31,6 +33,7 @@ ScreenVertex firstVertex(const port::DrawRecord& draw) {
 }
 
 void SceneTest::startShow(bool software) {
+  stopShow(); // a test may start the show again, at the other size
   port::resetTestHooks();
   resetShell();
   resetDirectionGlobals();
@@ -40,12 +43,30 @@ void SceneTest::startShow(bool software) {
   ASSERT_EQ(makeDemoContent(), S_OK);
 }
 
-void SceneTest::TearDown() {
+void SceneTest::TearDown() { stopShow(); }
+
+void SceneTest::stopShow() {
   releaseShowLeftovers();
   shutdownDemo(); // stone and spot textures, the vertex buffer, the device
   resetShell();
   resetDirectionGlobals();
   port::resetTestHooks();
+}
+
+void SceneTest::restartShow(bool software) {
+  SceneTest::TearDown();
+  startShow(software);
+}
+
+std::vector<port::DrawRecord> SceneTest::recordFrame(const std::function<void()>& draw, port::CapturedFrame* picture) {
+  beginFrame();
+  port::clearDraws();
+  port::recordDraws(true);
+  draw();
+  port::recordDraws(false);
+  port::CapturedFrame frame = endFrame();
+  if (picture) *picture = std::move(frame);
+  return port::draws();
 }
 
 void SceneTest::beginFrame() {
@@ -67,6 +88,19 @@ int SceneTest::litPixels(const port::CapturedFrame& frame) {
   int lit = 0;
   for (std::uint32_t p : frame.pixels) lit += (p & RgbMask) != 0;
   return lit;
+}
+
+SceneTest::Bounds SceneTest::litBounds(const port::CapturedFrame& frame) {
+  Bounds b = {frame.width, frame.height, -1, -1};
+  for (int y = 0; y < frame.height; ++y)
+    for (int x = 0; x < frame.width; ++x) {
+      if (at(frame, x, y) == 0) continue;
+      b.left = std::min(b.left, x);
+      b.right = std::max(b.right, x);
+      b.top = std::min(b.top, y);
+      b.bottom = std::max(b.bottom, y);
+    }
+  return b;
 }
 
 std::string SceneTest::savePicture(const port::CapturedFrame& frame, const std::string& name) {

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -24,15 +25,29 @@ protected:
 
   // Device and content afresh; `software` takes the 320 x 200 fallback.
   void startShow(bool software);
+  // Releases the device and content (also what the shutdown leaves).
+  void stopShow();
+  // The show torn down as after a test, then started afresh (to compare two sizes).
+  void restartShow(bool software);
   // Clear to black (colour and depth) and BeginScene, as a frame starts.
   void beginFrame();
   // EndScene and Present; the presented picture.
   port::CapturedFrame endFrame();
 
+  // A frame in which only `draw` runs, with the device's draws recorded: the draws in
+  // order; the presented picture goes to `picture` when given.
+  std::vector<port::DrawRecord> recordFrame(const std::function<void()>& draw, port::CapturedFrame* picture = nullptr);
+
   // Red, green and blue of pixel (x, y), 0x00RRGGBB.
   static std::uint32_t at(const port::CapturedFrame& frame, int x, int y);
   // Pixels that are not black.
   static int litPixels(const port::CapturedFrame& frame);
+  // The smallest rectangle holding every pixel that is not black (inclusive edges;
+  // left > right when nothing is lit).
+  struct Bounds {
+    int left, top, right, bottom;
+  };
+  static Bounds litBounds(const port::CapturedFrame& frame);
   // Writes the picture as a PPM under the build directory and returns its path (for
   // a person to look at when a test fails).
   static std::string savePicture(const port::CapturedFrame& frame, const std::string& name);
