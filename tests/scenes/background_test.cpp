@@ -12,13 +12,7 @@ namespace {
 class Background : public SceneTest {
 protected:
   std::vector<ScreenVertex> quadAt(DWORD t) {
-    beginFrame();
-    port::clearDraws();
-    port::recordDraws(true);
-    EXPECT_EQ(drawBackground(0.0f, emberTexture, t), S_OK);
-    port::recordDraws(false);
-    endFrame();
-    const auto draws = port::draws();
+    const auto draws = recordFrame([&] { EXPECT_EQ(drawBackground(0.0f, emberTexture, t), S_OK); });
     EXPECT_EQ(draws.size(), 1u);
     if (draws.size() != 1) return {};
     EXPECT_EQ(draws[0].primitiveType, int(D3DPT_TRIANGLESTRIP));

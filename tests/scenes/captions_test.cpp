@@ -16,13 +16,7 @@ class Captions : public SceneTest {
 protected:
   // The draws of one overlay at clock t, one per text.
   template <typename Overlay> std::vector<port::DrawRecord> drawsOf(Overlay overlay, DWORD t) {
-    beginFrame();
-    port::clearDraws();
-    port::recordDraws(true);
-    overlay(t);
-    port::recordDraws(false);
-    endFrame();
-    return port::draws();
+    return recordFrame([&] { overlay(t); });
   }
 };
 

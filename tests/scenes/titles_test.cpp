@@ -7,18 +7,7 @@
 
 namespace {
 
-class Titles : public SceneTest {
-protected:
-  template <typename Layer> std::vector<port::DrawRecord> drawsOf(Layer layer) {
-    beginFrame();
-    port::clearDraws();
-    port::recordDraws(true);
-    layer();
-    port::recordDraws(false);
-    endFrame();
-    return port::draws();
-  }
-};
+using Titles = SceneTest;
 
 struct Line {
   const char* text;
@@ -33,16 +22,16 @@ void expectLine(const port::DrawRecord& draw, const Line& line, const BitmapFont
 }
 
 TEST_F(Titles, TitleIsOneLineThatIgnoresTheClock) {
-  const auto early = drawsOf([] { drawTitle(0); });
+  const auto early = recordFrame([] { drawTitle(0); });
   ASSERT_EQ(early.size(), 1u);
   expectLine(early[0], {"....quorvatics", 165, 210}, sansFontLight);
-  const auto late = drawsOf([] { drawTitle(0xDEADBEEF); });
+  const auto late = recordFrame([] { drawTitle(0xDEADBEEF); });
   ASSERT_EQ(late.size(), 1u);
   EXPECT_EQ(late[0].vertices, early[0].vertices);
 }
 
 TEST_F(Titles, CreditsAreFourWholeLinesInTheDimSansFont) {
-  const auto draws = drawsOf(drawCredits);
+  const auto draws = recordFrame(drawCredits);
   ASSERT_EQ(draws.size(), 4u);
   expectLine(draws[0], {".nyra", 230, 170}, sansFontDim);
   expectLine(draws[1], {".quorvatics", 230, 210}, sansFontDim);
