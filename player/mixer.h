@@ -28,8 +28,9 @@ struct Voice {
   std::int32_t panningCopy;  // the panning gainA and gainB come from
   std::uint32_t startOffset; // samples: where the next note starts
   Sample* sample;            // null = silent; not owned
-  std::int32_t gainA;        // first (left) output channel, GainFull = full level
-  std::int32_t gainB;        // second (right) output channel
+  std::int32_t gainA;        // first (left) output channel, GainFull = full level:
+                             // volumeCopy x (255 - panningCopy) / 255
+  std::int32_t gainB;        // second (right) output channel: volumeCopy x panningCopy / 255
   std::uint32_t position;    // integer part of the play position, samples
   std::uint32_t positionFraction; // units of 2^-32 sample
   std::uint32_t stepFraction;     // units of 2^-32 sample per output frame

@@ -1,5 +1,6 @@
 // The one place where channel state reaches the mixer: note starts (with the hand-over to
-// the partner voice), volume and panning as gains, frequency as a 32.32 step.
+// the partner voice), volume and panning as gains, frequency as a 32.32 step. Panning 0 is
+// hard left, 255 hard right: gainA (the left channel) falls as the panning rises.
 #include "player/channel.h"
 
 #include <algorithm>
@@ -61,8 +62,8 @@ void setVolume(Channel& c, const Song* song) {
   Voice& v = *c.voice;
   const std::int32_t volume = static_cast<std::int32_t>(roundToInt(x));
   v.volume = v.volumeCopy = volume;
-  v.gainA = volume * v.panningCopy / GainFull;
-  v.gainB = volume * (GainFull - v.panningCopy) / GainFull;
+  v.gainA = volume * (GainFull - v.panningCopy) / GainFull;
+  v.gainB = volume * v.panningCopy / GainFull;
 }
 
 void setPanning(Channel& c) {
@@ -71,8 +72,8 @@ void setPanning(Channel& c) {
   pan = std::clamp(pan, 0, PanningMax);
   Voice& v = *c.voice;
   v.panning = v.panningCopy = pan;
-  v.gainA = v.volumeCopy * pan / GainFull;
-  v.gainB = (GainFull - pan) * v.volumeCopy / GainFull;
+  v.gainA = v.volumeCopy * (GainFull - pan) / GainFull;
+  v.gainB = v.volumeCopy * pan / GainFull;
 }
 
 void setFrequency(Channel& c, const Song* song) {

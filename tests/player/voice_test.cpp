@@ -84,8 +84,8 @@ TEST_F(VoiceFixture, VolumeFormulaAndGains) {
   voice().panningCopy = 128;
   update(UpdateVolume);
   EXPECT_EQ(voice().volume, 128); // 127.5 rounds to even
-  EXPECT_EQ(voice().gainA, 128 * 128 / 255);
-  EXPECT_EQ(voice().gainB, 128 * 127 / 255);
+  EXPECT_EQ(voice().gainA, 128 * 127 / 255); // left: 255 - panning
+  EXPECT_EQ(voice().gainB, 128 * 128 / 255); // right: panning
   song.globalVolume = 0;
   update(UpdateVolume);
   EXPECT_EQ(voice().volume, 0);
@@ -102,11 +102,13 @@ TEST_F(VoiceFixture, PanningEnvelopeWidensWithDistanceFromTheEdges) {
   c.panEnvOutput = 64;
   update(UpdatePanning);
   EXPECT_EQ(voice().panning, 255); // 128 + 32 x 4, clamped
-  EXPECT_EQ(voice().gainA, 100);
-  EXPECT_EQ(voice().gainB, 0);
+  EXPECT_EQ(voice().gainA, 0);     // hard right
+  EXPECT_EQ(voice().gainB, 100);
   c.panning = 0;
   update(UpdatePanning);
   EXPECT_EQ(voice().panning, 0);
+  EXPECT_EQ(voice().gainA, 100); // hard left
+  EXPECT_EQ(voice().gainB, 0);
   c.panning = 200;
   c.panEnvOutput = 0;
   update(UpdatePanning);
