@@ -10,6 +10,10 @@
 #include "player/player.h"
 #include "scenes/background.h"
 #include "scenes/captions.h"
+#include "scenes/cubefield.h"
+#include "scenes/spritespiral.h"
+#include "scenes/strands.h"
+#include "scenes/terrain.h"
 #include "scenes/titles.h"
 #include "shell/globals.h"
 
@@ -77,16 +81,20 @@ HRESULT drawTimelineLayers(int state) {
     drawCultureCaptions(timeGetTime());
     break;
   case SpiralState:
+    if (FAILED(drawSpriteSpiralScene(timeGetTime()))) return E_FAIL;
     drawCultureCaptions(timeGetTime());
     break;
   case CubeFieldState:
+    if (FAILED(drawCubeFieldScene(timeGetTime()))) return E_FAIL;
     drawGrammeCaptions(timeGetTime());
     break;
   case StrandState:
     drawBackground(BackgroundOffset, emberTexture, timeGetTime());
     drawSpeedCaptions(timeGetTime());
+    if (FAILED(drawStrandScene(timeGetTime(), sansFontLight))) return E_FAIL;
     break;
   case TerrainState:
+    if (FAILED(drawTerrainScene(timeGetTime(), demoMesh))) return E_FAIL;
     drawGrammeCaptions(timeGetTime());
     break;
   case CreditsState:

@@ -4,6 +4,7 @@
 // size, and what a refused lock, a refused draw and a second frame do.
 #include <gtest/gtest.h>
 
+#include "direction/timeline.h"
 #include "scenes/cubefield.h"
 #include "scenes/sceneinputs.h"
 #include "tests/scenes/scenetest.h"
@@ -159,6 +160,22 @@ TEST_F(CubeField, LaterFramesAllocateNothing) {
   fieldAt(1000);
   fieldAt(2000);
   EXPECT_EQ(port::callsAt(port::FailPoint::HeapAlloc), 0);
+}
+
+TEST_F(CubeField, TimelineDrawsItUnderTheGrammeCaptionsInState3) {
+  HRESULT result = E_FAIL;
+  const auto draws = recordFrame([&] { result = drawTimelineLayers(3); });
+  EXPECT_EQ(result, S_OK);
+  ASSERT_GT(draws.size(), 1u);
+  EXPECT_EQ(draws[0].texture, stoneTexture);
+  EXPECT_EQ(draws[0].primitives, 3780u);
+  for (std::size_t k = 1; k < draws.size(); ++k) EXPECT_NE(draws[k].texture, stoneTexture) << k;
+  port::clearFailures(); // the call counts from here
+  port::setFailure(port::FailPoint::DrawPrimitive, true);
+  beginFrame();
+  EXPECT_EQ(drawTimelineLayers(3), E_FAIL);
+  endFrame();
+  EXPECT_EQ(port::callsAt(port::FailPoint::DrawPrimitive), 1);
 }
 
 } // namespace

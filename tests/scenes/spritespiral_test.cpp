@@ -7,6 +7,7 @@
 
 #include <cmath>
 
+#include "direction/timeline.h"
 #include "scenes/sceneinputs.h"
 #include "scenes/spritespiral.h"
 #include "tests/scenes/scenetest.h"
@@ -193,6 +194,23 @@ TEST_F(SpriteSpiral, LaterFramesAllocateNothing) {
   spritesAt(1000);
   spritesAt(2000);
   EXPECT_EQ(port::callsAt(port::FailPoint::HeapAlloc), 0);
+}
+
+TEST_F(SpriteSpiral, TimelineDrawsItUnderTheCultureCaptionsInState2) {
+  HRESULT result = E_FAIL;
+  const auto draws = recordFrame([&] { result = drawTimelineLayers(2); });
+  EXPECT_EQ(result, S_OK);
+  ASSERT_GT(draws.size(), 1u);
+  EXPECT_EQ(draws[0].texture, spotTexture);
+  EXPECT_EQ(draws[0].primitives, 5600u);
+  for (std::size_t k = 1; k < draws.size(); ++k) EXPECT_NE(draws[k].texture, spotTexture) << k;
+  // A refused draw ends the layers at once: the captions are not drawn.
+  port::clearFailures(); // the call counts from here
+  port::setFailure(port::FailPoint::DrawPrimitive, true);
+  beginFrame();
+  EXPECT_EQ(drawTimelineLayers(2), E_FAIL);
+  endFrame();
+  EXPECT_EQ(port::callsAt(port::FailPoint::DrawPrimitive), 1);
 }
 
 } // namespace

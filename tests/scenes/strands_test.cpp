@@ -6,6 +6,7 @@
 
 #include <cstring>
 
+#include "direction/timeline.h"
 #include "scenes/sceneinputs.h"
 #include "scenes/strands.h"
 #include "tests/scenes/scenetest.h"
@@ -121,6 +122,18 @@ TEST_F(Strands, PictureShowsTheCharactersWhereThePensAre) {
   for (int y = 136; y < 136 + 26; ++y)
     for (int x = 231; x < 231 + 10; ++x) ink += at(picture, x, y) != 0;
   EXPECT_GT(ink, 0) << savePicture(picture, "strands");
+}
+
+TEST_F(Strands, TimelineDrawsThemLastInState4OverTheBackdropAndCaptions) {
+  HRESULT result = E_FAIL;
+  const auto draws = recordFrame([&] { result = drawTimelineLayers(4); });
+  EXPECT_EQ(result, S_OK);
+  ASSERT_GT(draws.size(), Slots + 1);
+  EXPECT_EQ(draws[0].texture, emberTexture); // the backdrop first
+  for (std::size_t n = draws.size() - Slots; n < draws.size(); ++n) {
+    ASSERT_EQ(draws[n].texture, sansFontLight.texture) << n;
+    ASSERT_EQ(draws[n].primitives, 2u) << n;
+  }
 }
 
 } // namespace

@@ -9,6 +9,7 @@
 #include <cmath>
 #include <numbers>
 
+#include "direction/timeline.h"
 #include "scenes/sceneinputs.h"
 #include "scenes/terrain.h"
 #include "tests/scenes/scenetest.h"
@@ -173,6 +174,22 @@ TEST_F(Terrain, MeshWithoutArraysFailsWithoutDrawing) {
   const auto draws = recordFrame([&] { result = drawTerrainScene(0, empty); });
   EXPECT_EQ(result, E_FAIL);
   EXPECT_TRUE(draws.empty());
+}
+
+TEST_F(Terrain, TimelineDrawsTheShowsMeshUnderTheGrammeCaptionsInState5) {
+  HRESULT result = E_FAIL;
+  const auto draws = recordFrame([&] { result = drawTimelineLayers(5); });
+  EXPECT_EQ(result, S_OK);
+  ASSERT_GT(draws.size(), 1u);
+  EXPECT_EQ(draws[0].texture, stoneTexture);
+  EXPECT_EQ(draws[0].primitives, 3042u);
+  for (std::size_t k = 1; k < draws.size(); ++k) EXPECT_NE(draws[k].texture, stoneTexture) << k;
+  port::clearFailures(); // the call counts from here
+  port::setFailure(port::FailPoint::DrawPrimitive, true);
+  beginFrame();
+  EXPECT_EQ(drawTimelineLayers(5), E_FAIL);
+  endFrame();
+  EXPECT_EQ(port::callsAt(port::FailPoint::DrawPrimitive), 1);
 }
 
 } // namespace
