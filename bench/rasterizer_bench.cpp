@@ -1,28 +1,27 @@
 // The software Direct3D device on the show's heaviest workloads at 640 x 480, measured
 // through the same calls the show makes (lock, copy, unlock, states, DrawPrimitive).
-#include "content/maths.h"
-#include "content/mesh.h"
+#include "direction/demo.h"
+#include "direction/globals.h"
 #include "platform/d3d8.h"
 #include "platform/port/rasterspan.h"
+#include "platform/port/testhooks.h"
+#include "scenes/terrain.h"
+#include "shell/globals.h"
+#include "shell/shell.h"
+#include "tests/support/showleftovers.h"
 
 #include <benchmark/benchmark.h>
 
-#include <algorithm>
-#include <bit>
 #include <cmath>
 #include <cstring>
 #include <vector>
 
 namespace {
 
-struct ScreenVertex {
-  float x, y, z, rhw;
-  DWORD diffuse;
-  float u, v;
-};
-constexpr DWORD ScreenFormat = D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1;
+constexpr DWORD ScreenFormat = ScreenVertexFormat;
 constexpr UINT ScreenWidth = 640, ScreenHeight = 480;
-constexpr UINT SharedVertexCount = 30000;
+constexpr DWORD TerrainFrameStepMs = 4000;
+constexpr DWORD TerrainFrames = 8;
 
 // A device set up like the show's, with one texture of varied texels of the size the
 // workload's texture has in the show.
@@ -138,55 +137,32 @@ void BM_AdditiveSprites2800(benchmark::State& state) {
 }
 BENCHMARK(BM_AdditiveSprites2800)->Unit(benchmark::kMillisecond);
 
-// The terrain frame as the show computes it at time t: the height field turned about its
-// vertical axis, tilted by one radian, projected and shaded by depth, assembled as a
-// triangle list of 3042 triangles.
-std::vector<ScreenVertex> terrainFrame(const HeightMesh& mesh, double t) {
-  constexpr float W = float(ScreenWidth), H = float(ScreenHeight);
-  float angle = float(20 * std::sin(t / 14000) + 40 + t / 4000);
-  int count = mesh.cols * mesh.rows;
-  std::vector<ScreenVertex> points(std::size_t(count), ScreenVertex{});
-  for (int i = 0; i < count; ++i) {
-    TaggedPoint p = rotateTaggedPoint(mesh.points[i], 1.0, angle, 0.0);
-    float d = 2 * p.z + 1000;
-    float z = d / 2000;
-    std::int64_t g = std::clamp<std::int64_t>(roundToInt(double(z * 350 - 60)), 0, 255);
-    points[std::size_t(i)] = {2 * W * p.x / d + W / 2, 2 * W * p.y / d + H / 2, z, 1.0f,
-                              DWORD(255 - g) * 0x010101u, std::bit_cast<float>(mesh.points[i].tag0),
-                              std::bit_cast<float>(mesh.points[i].tag1)};
-  }
-  std::vector<ScreenVertex> v;
-  for (int r = 0; r + 1 < mesh.rows; ++r)
-    for (int q = 0; q + 1 < mesh.cols; ++q) {
-      int i = r * mesh.cols + q;
-      for (int k : {i, i + mesh.cols, i + 1, i + 1, i + mesh.cols, i + mesh.cols + 1}) v.push_back(points[std::size_t(k)]);
-    }
-  return v;
-}
-
-// The terrain scene: the show's height field over eight frames four seconds apart,
-// each cleared (colour and depth) and drawn with the scene's states: the stone texture
-// modulated by the grey shade, depth tested, replacing the frame.
+// The terrain scene as the show draws it: drawTerrainScene on the show's own device and
+// start-up content (its height field and stone texture), eight frames four seconds
+// apart in turn, each on a cleared frame (colour and depth).
 void terrain(benchmark::State& state, bool wide) {
   bool wasAllowed = raster::detail::wideSpansAllowed();
   raster::detail::allowWideSpans(wide);
-  ShowDevice show(512); // the stone texture
-  IDirect3DDevice8* d = show.device;
-  d->SetTexture(0, show.texture);
-  d->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
-  d->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
-  d->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
-  d->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_ZERO);
-  HeightMesh mesh{};
-  buildHeightMesh(mesh);
-  std::vector<std::vector<ScreenVertex>> frames;
-  for (int k = 0; k < 8; ++k) frames.push_back(terrainFrame(mesh, k * 4000.0));
-  std::size_t frame = 0;
-  for (auto _ : state) {
-    const std::vector<ScreenVertex>& v = frames[frame++ % frames.size()];
-    d->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
-    show.draw(D3DPT_TRIANGLELIST, v.data(), UINT(v.size()), UINT(v.size() / 3));
+  port::resetTestHooks();
+  if (initDirect3D(nullptr) != S_OK || makeDemoContent() != S_OK) {
+    state.SkipWithError("the show's device or content could not be made");
+  } else {
+    device->BeginScene();
+    DWORD t = 0;
+    for (auto _ : state) {
+      device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
+      if (FAILED(drawTerrainScene(t, demoMesh))) {
+        state.SkipWithError("the terrain's draw failed");
+        break;
+      }
+      t = (t + TerrainFrameStepMs) % (TerrainFrameStepMs * TerrainFrames);
+    }
+    device->EndScene();
   }
+  releaseShowLeftovers();
+  shutdownDemo();
+  resetShell();
+  resetDirectionGlobals();
   raster::detail::allowWideSpans(wasAllowed);
 }
 void BM_TerrainMesh3042(benchmark::State& state) { terrain(state, true); }
