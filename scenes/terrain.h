@@ -4,5 +4,7 @@
 #include "platform/d3d8.h"
 
 // `t`: the clock value (milliseconds). Writes the mesh's screen, colour and vertex
-// arrays. 0, or E_FAIL when the draw fails.
+// arrays. 0, also when the vertex buffer's lock is refused (that frame's draw is skipped);
+// E_FAIL when the draw fails, or when the mesh lacks an array or has more cells than the
+// shared vertex buffer holds (nothing is drawn).
 HRESULT drawTerrainScene(DWORD t, HeightMesh& mesh);
