@@ -10,7 +10,6 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <new>
 
 Ring ring;
 
@@ -45,7 +44,10 @@ bool allocateRingWork() {
   releaseRingWork();
   const std::size_t mixBytes = static_cast<std::size_t>(ring.ringFrames) * MixBytesPerFrame + MixSlackBytes;
   ring.mixAllocation = std::calloc(mixBytes, 1);
-  ring.positions = new (std::nothrow) PositionRecord[ring.blockCount]();
+  // calloc, not new[]: new[] brings the array-length exception and all that throwing needs.
+  // A record is an aggregate, so zeroed bytes are records reading order 0, row 0, 0 ms.
+  ring.positions = static_cast<PositionRecord*>(
+      std::calloc(static_cast<std::size_t>(ring.blockCount), sizeof(PositionRecord)));
   if (!ring.mixAllocation || !ring.positions) {
     releaseRingWork();
     return false;
@@ -59,7 +61,7 @@ void releaseRingWork() {
   std::free(ring.mixAllocation);
   ring.mixAllocation = nullptr;
   ring.mix = nullptr;
-  delete[] ring.positions;
+  std::free(ring.positions);
   ring.positions = nullptr;
 }
 

@@ -50,12 +50,10 @@ struct SineTables {
   }
 };
 
-const SineTables& sines() {
-  static const SineTables tables;
-  return tables;
-}
+// Built before main (no guarded function-local static, so no lock and no unwinding code).
+const SineTables sines;
 
-std::int32_t sineAmplitude(std::int8_t p) { return sines().wave[p + WaveSteps / 2]; }
+std::int32_t sineAmplitude(std::int8_t p) { return sines.wave[p + WaveSteps / 2]; }
 
 std::int32_t rampAmplitude(std::int8_t p) {
   const std::int32_t i = p & WaveHalfMask;
@@ -71,7 +69,7 @@ std::int8_t advancePosition(std::int8_t position, std::uint8_t speed) {
 
 std::int32_t autoAmplitude(std::uint8_t type, std::int32_t q) {
   switch (type) {
-  case AutoSine: return sines().autoWave[q];
+  case AutoSine: return sines.autoWave[q];
   case AutoSquareWave: return q < AutoHalf ? AutoSquare : -AutoSquare;
   case AutoRampDown: return (AutoHalf - ((q + AutoRampDownShift) % AutoWaveSteps)) >> 1;
   case AutoRampUp: return (AutoHalf - ((AutoRampUpShift - q) % AutoWaveSteps)) >> 1;

@@ -30,12 +30,14 @@ struct AmigaTable {
   }
 };
 
+// Built before main (no guarded function-local static, so no lock and no unwinding code).
+const AmigaTable amigaTable;
+
 std::int32_t amigaBase(std::int32_t note) {
-  static const AmigaTable table;
   if (note < 0 || note >= AmigaTableNotes) // outside every note a song can reach
     return static_cast<std::int32_t>(
         roundToInt(std::pow(2.0, (AmigaTopNote - note) / SemitonesPerOctave) * AmigaPeriodScale));
-  return table.base[note];
+  return amigaTable.base[note];
 }
 
 } // namespace
