@@ -209,6 +209,35 @@ WIDE_INLINE __m128i depthFails(__m128i incoming, __m128i stored) {
   return _mm_xor_si128(_mm_cmpeq_epi16(_mm_max_epu16(incoming, stored), stored), _mm_set1_epi32(-1));
 }
 
+// Past the run in a partial block of `count` pixels: 16-bit lanes count..7 all ones.
+WIDE_INLINE __m128i pastRun(int count) {
+  return _mm_cmpgt_epi16(_mm_setr_epi16(1, 2, 3, 4, 5, 6, 7, 8), _mm_set1_epi16(std::int16_t(count)));
+}
+
+// True when all eight pixels fail the depth test: the block changes nothing, so its
+// texels and colours need not be computed.
+WIDE_INLINE bool hidden(const std::uint16_t* depth, __m128i incoming) {
+  __m128i fails = depthFails(incoming, _mm_loadu_si128(reinterpret_cast<const __m128i*>(depth)));
+  return _mm_movemask_epi8(fails) == 0xFFFF;
+}
+
+// True when every pixel of a run of `count` fails the depth test, `z` holding the depths
+// of its first eight pixels. Most of a depth-sorted scene's runs lie wholly behind what
+// is already drawn, and telling so needs only the depths: the run's other attributes are
+// never set up. A last partial block at the very end of the buffer counts as visible.
+WIDE_INLINE bool runHidden(const std::uint16_t* depth, int count, Lanes8 z, const WideConstants& constants) {
+  int i = 0;
+  for (; i + WideBlock <= count; i += WideBlock) {
+    if (!hidden(depth + i, narrow16(low16(z.whole)))) return false;
+    advance(z, constants.steps, WideZ);
+  }
+  if (i == count) return true;
+  if (depth + i + WideBlock > constants.depthEnd) return false;
+  __m128i stored = _mm_loadu_si128(reinterpret_cast<const __m128i*>(depth + i));
+  __m128i fails = _mm_or_si128(depthFails(narrow16(low16(z.whole)), stored), pastRun(count - i));
+  return _mm_movemask_epi8(fails) == 0xFFFF;
+}
+
 // Writes eight pixels from their stage result. `keep` (16-bit lanes) marks pixels left
 // as they are: those failing the depth test and, in a partial block, those past the run.
 // A replacing draw never reads the target colours: kept pixels are left out of a masked
@@ -231,11 +260,6 @@ WIDE_INLINE void writeBlock(std::uint32_t* pixels, std::uint16_t* depth, __m256i
   __m256i target = _mm256_loadu_si256(out);
   __m256i result = outputOf<O>(source, target);
   _mm256_storeu_si256(out, _mm256_blendv_epi8(result, target, _mm256_cvtepi16_epi32(keep)));
-}
-
-// Past the run in a partial block of `count` pixels: 16-bit lanes count..7 all ones.
-WIDE_INLINE __m128i pastRun(int count) {
-  return _mm_cmpgt_epi16(_mm_setr_epi16(1, 2, 3, 4, 5, 6, 7, 8), _mm_set1_epi16(std::int16_t(count)));
 }
 
 // Draws a partial block through copies, for a block that would reach past the targets.
@@ -306,7 +330,13 @@ WIDE_INLINE void wideBlocks(std::uint32_t* color, std::uint16_t* depth, int coun
   int i = 0;
   __m128i incoming = _mm_setzero_si128();
   for (; i + WideBlock <= count; i += WideBlock) {
-    if constexpr (Depth) incoming = walk.depths();
+    if constexpr (Depth) {
+      incoming = walk.depths();
+      if (hidden(depth + i, incoming)) {
+        walk.next();
+        continue;
+      }
+    }
     writeBlock<O, Depth>(color + i, Depth ? depth + i : nullptr, walk.source(), incoming, _mm_setzero_si128());
     walk.next();
   }
@@ -344,9 +374,14 @@ template <Shade S, Colours C, Output O, bool Depth>
   std::uint16_t* depthRow = Depth ? runs.depth->values + runs.firstRow * depthPitch : nullptr;
   const std::int32_t* lows = runs.low;
   const std::int32_t* highs = runs.high;
+  std::int64_t zRow = Depth ? z.start + z.stepY * dy + FixedHalf : 0; // the depth alone, for runHidden
   for (int row = 0, rows = runs.rows; row < rows; ++row) {
     std::int32_t low = lows[row], high = highs[row];
-    if (low <= high) {
+    bool drawn = low <= high;
+    if constexpr (Depth)
+      drawn = drawn && !runHidden(depthRow + low, high - low + 1,
+                                  startLanes(zRow + z.stepX * (low - originX), constants.steps, WideZ), constants);
+    if (drawn) {
       __m256i dx = _mm256_set1_epi64x(low - originX); // never negative: runs lie right of the origin
       __m256i runFirst = _mm256_add_epi64(first, times(firstStepX, dx)), runSecond = second;
       if constexpr (C == Colours::Gouraud) runSecond = _mm256_add_epi64(second, times(secondStepX, dx));
@@ -354,7 +389,10 @@ template <Shade S, Colours C, Output O, bool Depth>
                                  constants, *runs.steps, context);
     }
     colorRow += colorPitch;
-    if constexpr (Depth) depthRow += depthPitch;
+    if constexpr (Depth) {
+      depthRow += depthPitch;
+      zRow += z.stepY;
+    }
     first = _mm256_add_epi64(first, firstStepY);
     if constexpr (C == Colours::Gouraud) second = _mm256_add_epi64(second, secondStepY);
   }
@@ -398,8 +436,9 @@ template <Shade S, Output O, bool Depth>
       std::uint16_t* depth = Depth ? depthRow + low : nullptr;
       int count = high - low + 1, i = 0;
       for (; i + WideBlock <= count; i += WideBlock) {
-        writeBlock<O, Depth>(color + i, Depth ? depth + i : nullptr, flatSource<S>(texels, column, constants),
-                             incoming, _mm_setzero_si128());
+        if (!Depth || !hidden(depth + i, incoming))
+          writeBlock<O, Depth>(color + i, Depth ? depth + i : nullptr, flatSource<S>(texels, column, constants),
+                               incoming, _mm_setzero_si128());
         if constexpr (Textured) advance(column, steps, WideS);
       }
       if (i < count)
