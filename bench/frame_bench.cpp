@@ -37,6 +37,7 @@ class Show {
 public:
   Show() {
     port::resetTestHooks();
+    port::keepPresentedPictures(false); // the picture goes nowhere, as in the show
     port::setClock(&clock);
     ok = initDirect3D(nullptr) == S_OK && screenWidth == 640 && makeDemoContent() == S_OK;
   }
@@ -46,6 +47,7 @@ public:
     resetShell();
     resetDirectionGlobals();
     port::setClock(nullptr);
+    port::keepPresentedPictures(true);
   }
   HeldClock clock;
   bool ok = false;

@@ -1,5 +1,6 @@
 #include "platform/port/testhooks.h"
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <mutex>
@@ -19,6 +20,7 @@ std::mutex hookMutex;
 std::vector<MessageBoxRecord> shownBoxes;
 CapturedFrame presented;
 std::atomic<bool> drawsRecorded{false};
+std::atomic<bool> picturesKept{true};
 std::vector<DrawRecord> drawn;
 
 } // namespace
@@ -66,14 +68,16 @@ void clearMessageBoxes() {
 
 void recordPresent(const std::uint32_t* pixels, int width, int height, int pitch) {
   std::lock_guard<std::mutex> lock(hookMutex);
+  ++presented.presentCount;
+  if (!picturesKept.load(std::memory_order_acquire)) return;
   presented.width = width;
   presented.height = height;
   presented.pixels.resize(static_cast<size_t>(width) * height);
   for (int y = 0; y < height; ++y)
-    for (int x = 0; x < width; ++x)
-      presented.pixels[static_cast<size_t>(y) * width + x] = pixels[static_cast<size_t>(y) * pitch + x];
-  ++presented.presentCount;
+    std::copy_n(pixels + static_cast<size_t>(y) * pitch, width, presented.pixels.data() + static_cast<size_t>(y) * width);
 }
+
+void keepPresentedPictures(bool keep) { picturesKept.store(keep, std::memory_order_release); }
 
 CapturedFrame lastPresent() {
   std::lock_guard<std::mutex> lock(hookMutex);
@@ -110,6 +114,7 @@ void resetTestHooks() {
   clearFailures();
   clearMessageBoxes();
   resetPresents();
+  keepPresentedPictures(true);
 }
 
 } // namespace port

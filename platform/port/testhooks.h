@@ -53,6 +53,9 @@ struct CapturedFrame {
 void recordPresent(const std::uint32_t* pixels, int width, int height, int pitch);
 CapturedFrame lastPresent();
 void resetPresents();
+// Whether Present copies its picture for lastPresent (on unless switched off). Runs that
+// never look at it (the show itself, benchmarks) switch it off and keep only the count.
+void keepPresentedPictures(bool keep);
 
 // The draws of the device while recording is on: what each DrawPrimitive drew from.
 struct DrawRecord {

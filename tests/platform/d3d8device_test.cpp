@@ -259,6 +259,16 @@ TEST_F(D3DDevice, PresentHandsTheBackBufferToTheSinkAndFailsWhenItRefuses) {
   EXPECT_EQ(port::lastPresent().presentCount, 1u);
   sink.accept = false;
   EXPECT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3DERR_DRIVERINTERNALERROR);
+  // With the test record's pictures off the sink still gets every frame; only the count is kept.
+  port::resetPresents();
+  port::keepPresentedPictures(false);
+  sink.accept = true;
+  EXPECT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+  EXPECT_EQ(sink.frames, 3);
+  EXPECT_EQ(port::lastPresent().presentCount, 1u);
+  EXPECT_TRUE(port::lastPresent().pixels.empty());
+  port::keepPresentedPictures(true);
+  EXPECT_EQ(presented().size(), 16u * 8u);
 }
 
 TEST_F(D3DDevice, ScenesDoNotNest) {
