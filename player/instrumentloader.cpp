@@ -18,7 +18,10 @@ constexpr std::size_t SampleFinetuneAt = 13;
 constexpr std::size_t SampleTypeAt = 14;
 constexpr std::size_t SamplePanningAt = 15;
 constexpr std::size_t SampleRelativeNoteAt = 16;
+constexpr std::size_t SampleReservedAt = 17;
 constexpr std::size_t SampleNameAt = 18;
+// The reserved byte marks 8-bit data stored 4-bit packed (a table of deltas and indices).
+constexpr std::uint8_t SamplePackedMark = 0xAD;
 // Envelope and vibrato block: 14 byte fields in Instrument order, then the 16-bit fadeout.
 constexpr std::size_t InstrumentSettingsBytes = 16;
 constexpr std::size_t InstrumentFadeoutAt = 14;
@@ -70,7 +73,7 @@ void readSettings(XmReader& reader, Instrument& instrument) {
   limitEnvelope(i.numPanningPoints, i.panningLoopStart, i.panningType);
 }
 
-void noteSampleHeader(const std::uint8_t* b, XmSampleNotes* notes) {
+void noteSampleHeader(const std::uint8_t* b, const XmStoredSample& stored, XmSampleNotes* notes) {
   if (!notes) return;
   std::memcpy(notes->name, b + SampleNameAt, XmItemNameBytes);
   notes->name[XmItemNameBytes] = 0;
@@ -79,10 +82,13 @@ void noteSampleHeader(const std::uint8_t* b, XmSampleNotes* notes) {
   notes->fileLoopLength = littleU32(b + SampleLoopLengthAt);
   notes->typeByte = b[SampleTypeAt];
   notes->fileBits = (b[SampleTypeAt] & SampleType16Bit) ? SampleBits16 : SampleBits8;
+  notes->packed = stored.packed;
+  notes->storedBytes = storedDataBytes(stored);
 }
 
-// Decodes a 40-byte sample header; returns the declared byte size of the sample's data.
-std::uint32_t decodeSampleHeader(const std::uint8_t* b, Sample& sample) {
+// Decodes a 40-byte sample header; returns how its data is stored. Only 8-bit data is ever
+// packed: on a 16-bit sample the mark is taken for a stray reserved byte.
+XmStoredSample decodeSampleHeader(const std::uint8_t* b, Sample& sample) {
   const std::uint32_t fileBytes = littleU32(b + SampleLengthAt);
   sample.length = fileBytes;
   sample.loopStart = littleU32(b + SampleLoopStartAt);
@@ -111,40 +117,60 @@ std::uint32_t decodeSampleHeader(const std::uint8_t* b, Sample& sample) {
   }
   sample.panning = b[SamplePanningAt];
   sample.relativeNote = static_cast<std::int8_t>(b[SampleRelativeNoteAt]);
-  return fileBytes;
+  const bool packed = b[SampleReservedAt] == SamplePackedMark && sample.bitsPerSample == SampleBits8;
+  return {fileBytes, packed};
 }
 
-const char* loadSampleHeaders(XmReader& reader, Instrument& instrument, std::int64_t stride,
-                              std::uint32_t* fileBytes, XmInstrumentNotes* notes) {
+const char* loadSampleHeaders(XmReader& reader, Instrument& instrument, int index,
+                              std::int64_t stride, XmStoredInstrument& stored,
+                              XmInstrumentNotes* notes) {
   for (int slot = 0; slot < instrument.numSamples; ++slot) {
     auto* sample = static_cast<Sample*>(std::calloc(1, sizeof(Sample)));
     if (!sample) return RefusalOutOfMemory;
     instrument.samples[slot] = sample;
+    enterPart(reader, XmPart::SampleHeader, 0, index + 1, slot);
     const std::int64_t start = tellPosition(reader);
     std::uint8_t header[SampleHeaderBytes];
     readBytes(reader, header, sizeof header);
-    fileBytes[slot] = decodeSampleHeader(header, *sample);
-    noteSampleHeader(header, notes ? &notes->samples[slot] : nullptr);
+    stored.samples[slot] = decodeSampleHeader(header, *sample);
+    noteSampleHeader(header, stored.samples[slot], notes ? &notes->samples[slot] : nullptr);
     seekTo(reader, start + stride);
   }
   return nullptr;
 }
 
-const char* loadInstrument(Song* song, XmReader& reader, int index) {
-  Instrument& instrument = song->instruments[index];
-  const std::int64_t start = tellPosition(reader);
-  const std::uint32_t headerSize = readU32(reader);
-  const std::int64_t sampleHeaders = start + headerSize;
-  XmInstrumentNotes* notes = reader.notes ? &reader.notes->instruments[index] : nullptr;
+// Name and type (only read for the notes) and the sample count.
+std::uint16_t readSampleCount(XmReader& reader, XmInstrumentNotes* notes) {
   if (notes) {
-    notes->headerSize = headerSize;
     readName(reader, notes->name, XmItemNameBytes);
     readU8(reader); // type
   } else {
     skipBytes(reader, InstrumentNameAndTypeBytes);
   }
-  const std::uint16_t count = readU16(reader);
-  if (count > XmMaxSamples) return "an instrument has more than 16 samples";
+  return readU16(reader);
+}
+} // namespace
+
+const char* allocateInstruments(Song* song) {
+  if (song->numInstruments == 0) return nullptr;
+  song->instruments =
+      static_cast<Instrument*>(std::calloc(song->numInstruments, sizeof(Instrument)));
+  return song->instruments ? nullptr : RefusalOutOfMemory;
+}
+
+const char* loadInstrumentHeaders(Song* song, XmReader& reader, int index,
+                                  XmStoredInstrument& stored) {
+  Instrument& instrument = song->instruments[index];
+  enterPart(reader, XmPart::InstrumentHeader, 0, index + 1);
+  const std::int64_t start = tellPosition(reader);
+  const std::uint32_t headerSize = readU32(reader);
+  const std::int64_t sampleHeaders = start + headerSize;
+  XmInstrumentNotes* notes = reader.notes ? &reader.notes->instruments[index] : nullptr;
+  if (notes) notes->headerSize = headerSize;
+  const std::uint16_t count = readSampleCount(reader, notes);
+  if (count > XmMaxSamples)
+    return refuseUnlessCut(
+        reader, refusalText("instrument %d has more than 16 samples (%u)", index + 1, count));
   instrument.numSamples = count;
   for (int slot = count; slot < InstrumentSampleSlots; ++slot)
     instrument.samples[slot] = &emptySample;
@@ -157,25 +183,19 @@ const char* loadInstrument(Song* song, XmReader& reader, int index) {
   const std::int64_t stride = std::max<std::int64_t>(sampleHeaderSize, SampleHeaderBytes);
   readSettings(reader, instrument);
   seekTo(reader, sampleHeaders);
-  std::uint32_t fileBytes[InstrumentSampleSlots] = {};
-  if (const char* refusal = loadSampleHeaders(reader, instrument, stride, fileBytes, notes))
-    return refusal;
-  // The data of all samples follows the last header, in sample order.
-  for (int slot = 0; slot < count; ++slot)
-    if (const char* refusal =
-            loadSampleData(song, reader, *instrument.samples[slot], fileBytes[slot], index, slot,
-                           notes ? &notes->samples[slot] : nullptr))
-      return refusal;
-  return nullptr;
+  return loadSampleHeaders(reader, instrument, index, stride, stored, notes);
 }
-} // namespace
 
-const char* loadInstruments(Song* song, XmReader& reader) {
-  if (song->numInstruments == 0) return nullptr;
-  song->instruments =
-      static_cast<Instrument*>(std::calloc(song->numInstruments, sizeof(Instrument)));
-  if (!song->instruments) return RefusalOutOfMemory;
-  for (int index = 0; index < song->numInstruments; ++index)
-    if (const char* refusal = loadInstrument(song, reader, index)) return refusal;
+const char* loadInstrumentData(Song* song, XmReader& reader, int index,
+                               const XmStoredInstrument& stored) {
+  Instrument& instrument = song->instruments[index];
+  XmInstrumentNotes* notes = reader.notes ? &reader.notes->instruments[index] : nullptr;
+  for (int slot = 0; slot < instrument.numSamples; ++slot) {
+    enterPart(reader, XmPart::SampleData, 0, index + 1, slot);
+    if (const char* refusal =
+            loadSampleData(song, reader, *instrument.samples[slot], stored.samples[slot], index,
+                           slot, notes ? &notes->samples[slot] : nullptr))
+      return refusal;
+  }
   return nullptr;
 }

@@ -1,4 +1,4 @@
-// createSong and the XM module header.
+// createSong, the XM module header, and the order of the parts by format version.
 #include "player/loader.h"
 
 #include <algorithm>
@@ -7,14 +7,13 @@
 
 #include "player/loadnotes.h"
 
-const char* const RefusalOutOfMemory = "out of memory while loading";
-
 namespace {
 constexpr char XmSignature[] = "Extended Module: ";
 constexpr std::size_t XmSignatureBytes = sizeof XmSignature - 1; // 17, the last a space
 // The header size field sits here, after name, 0x1A, tracker name and version.
 constexpr std::int64_t XmHeaderSizeOffset = 60;
 constexpr std::int64_t XmTrackerNameOffset = 38;
+constexpr std::int64_t XmVersionOffset = 58;
 constexpr std::uint8_t InitialGlobalVolume = 64;
 
 // The fixed part of the header after its size field, as stored in the file.
@@ -23,7 +22,7 @@ struct XmHeader {
   std::uint16_t numInstruments, flags, defaultSpeed, defaultBpm;
 };
 
-XmHeader readHeader(XmReader& reader, Song* song) {
+XmHeader readHeader(XmReader& reader) {
   XmHeader header;
   header.songLength = readU16(reader);
   header.restartPosition = readU16(reader);
@@ -33,19 +32,24 @@ XmHeader readHeader(XmReader& reader, Song* song) {
   header.flags = readU16(reader);
   header.defaultSpeed = readU16(reader);
   header.defaultBpm = readU16(reader);
-  readBytes(reader, song->orderTable, OrderTableSize);
   return header;
 }
 
 const char* checkHeader(const XmHeader& header) {
   if (header.songLength == 0) return "the song length is 0";
-  if (header.songLength > XmMaxSongLength) return "the song length is above 256";
+  if (header.songLength > XmMaxSongLength)
+    return refusalText("the song length is %u, above 256", header.songLength);
   if (header.numChannels == 0) return "the module has no channels";
-  if (header.numChannels > SongMaxChannels) return "the module has more than 32 channels";
-  if (header.patternCount > XmMaxPatterns) return "the module has more than 256 patterns";
-  if (header.numInstruments > XmMaxInstruments) return "the module has more than 128 instruments";
+  if (header.numChannels > SongMaxChannels)
+    return refusalText("the module has more than 32 channels (%u)", header.numChannels);
+  if (header.patternCount > XmMaxPatterns)
+    return refusalText("the module has more than 256 patterns (%u)", header.patternCount);
+  if (header.numInstruments > XmMaxInstruments)
+    return refusalText("the module has more than 128 instruments (%u)", header.numInstruments);
   // The song keeps the BPM as a signed 16-bit field, which must be at least 1.
-  if (static_cast<std::int16_t>(header.defaultBpm) < 1) return "the default BPM is 0 (or above 32767)";
+  if (header.defaultBpm == 0) return "the default BPM is 0";
+  if (static_cast<std::int16_t>(header.defaultBpm) < 1)
+    return refusalText("the default BPM is %u, above 32767", header.defaultBpm);
   return nullptr;
 }
 
@@ -70,15 +74,34 @@ std::int32_t countUsedPatterns(const Song* song) {
   return used;
 }
 
-// Module name, tracker name and version: only read for the notes.
-void noteNames(XmReader& reader) {
-  if (!reader.notes) return;
-  XmLoadNotes& notes = *reader.notes;
-  notes.fileSize = reader.fileSize;
-  readName(reader, notes.moduleName, XmNameBytes);
-  seekTo(reader, XmTrackerNameOffset);
-  readName(reader, notes.trackerName, XmNameBytes);
-  notes.version = readU16(reader);
+const char* checkSignature(XmReader& reader) {
+  enterPart(reader, XmPart::Signature);
+  char signature[XmSignatureBytes];
+  const std::int32_t got = readBytes(reader, signature, XmSignatureBytes);
+  const std::size_t present = got > 0 ? static_cast<std::size_t>(got) : 0;
+  if (present == 0) return "the file is empty";
+  if (std::memcmp(signature, XmSignature, present) != 0)
+    return "not an XM module (no \"Extended Module: \" signature)";
+  return reader.cut ? refuseCut(reader) : nullptr; // the start of one, cut short
+}
+
+// Module name, tracker name: only read for the notes. The version decides the layout.
+const char* readVersion(XmReader& reader, std::uint16_t& version) {
+  enterPart(reader, XmPart::Header);
+  if (XmLoadNotes* notes = reader.notes) {
+    notes->fileSize = reader.fileSize;
+    readName(reader, notes->moduleName, XmNameBytes);
+    seekTo(reader, XmTrackerNameOffset);
+    readName(reader, notes->trackerName, XmNameBytes);
+  }
+  seekTo(reader, XmVersionOffset);
+  version = readU16(reader);
+  if (reader.notes) reader.notes->version = version;
+  if (reader.cut) return refuseCut(reader);
+  if (version < XmVersionShortPatterns || version > XmVersionCurrent)
+    return refusalText("the XM format version is %X.%02X; the versions read are 1.02, 1.03 and 1.04",
+                       version >> 8, version & 0xFF);
+  return nullptr;
 }
 
 void noteHeader(XmReader& reader, std::uint32_t headerSize, const XmHeader& header) {
@@ -88,26 +111,60 @@ void noteHeader(XmReader& reader, std::uint32_t headerSize, const XmHeader& head
   reader.notes->restartPosition = header.restartPosition;
 }
 
-const char* loadParts(Song* song, XmReader& reader) {
-  char signature[XmSignatureBytes];
-  readBytes(reader, signature, XmSignatureBytes);
-  if (std::memcmp(signature, XmSignature, XmSignatureBytes) != 0)
-    return "not an XM module (no \"Extended Module: \" signature)";
-  song->tickHandler = playTick;
-  song->initialGlobalVolume = InitialGlobalVolume;
-  noteNames(reader);
-
+const char* loadModuleHeader(Song* song, XmReader& reader, XmHeader& header) {
   seekTo(reader, XmHeaderSizeOffset);
   const std::uint32_t headerSize = readU32(reader);
-  const XmHeader header = readHeader(reader, song);
+  header = readHeader(reader);
   noteHeader(reader, headerSize, header);
+  // Zeros read past the end would fail the checks for the wrong reason.
+  if (reader.cut) return refuseCut(reader);
   if (const char* refusal = checkHeader(header)) return refusal;
   storeHeader(song, header);
+  readBytes(reader, song->orderTable, OrderTableSize);
   seekTo(reader, XmHeaderSizeOffset + headerSize);
-
   song->usedPatterns = countUsedPatterns(song);
-  if (const char* refusal = loadPatterns(song, reader, header.patternCount)) return refusal;
-  return loadInstruments(song, reader);
+  return nullptr;
+}
+
+// Up to 1.03: every instrument's headers, the patterns, then all sample data.
+const char* loadInstrumentsFirst(Song* song, XmReader& reader, const XmHeader& header,
+                                 bool shortPatterns) {
+  auto* stored = static_cast<XmStoredInstrument*>(
+      std::calloc(std::max<std::size_t>(song->numInstruments, 1), sizeof(XmStoredInstrument)));
+  if (!stored) return RefusalOutOfMemory;
+  const char* refusal = allocateInstruments(song);
+  for (int index = 0; !refusal && index < song->numInstruments; ++index)
+    refusal = loadInstrumentHeaders(song, reader, index, stored[index]);
+  if (!refusal) refusal = loadPatterns(song, reader, header.patternCount, shortPatterns);
+  for (int index = 0; !refusal && index < song->numInstruments; ++index)
+    refusal = loadInstrumentData(song, reader, index, stored[index]);
+  std::free(stored);
+  return refusal;
+}
+
+// 1.04: the patterns, then each instrument's headers followed by its sample data.
+const char* loadPatternsFirst(Song* song, XmReader& reader, const XmHeader& header) {
+  if (const char* refusal = loadPatterns(song, reader, header.patternCount, false)) return refusal;
+  if (const char* refusal = allocateInstruments(song)) return refusal;
+  for (int index = 0; index < song->numInstruments; ++index) {
+    XmStoredInstrument stored{};
+    if (const char* refusal = loadInstrumentHeaders(song, reader, index, stored)) return refusal;
+    if (const char* refusal = loadInstrumentData(song, reader, index, stored)) return refusal;
+  }
+  return nullptr;
+}
+
+const char* loadParts(Song* song, XmReader& reader) {
+  if (const char* refusal = checkSignature(reader)) return refusal;
+  song->tickHandler = playTick;
+  song->initialGlobalVolume = InitialGlobalVolume;
+  std::uint16_t version = 0;
+  if (const char* refusal = readVersion(reader, version)) return refusal;
+  XmHeader header{};
+  if (const char* refusal = loadModuleHeader(song, reader, header)) return refusal;
+  if (version <= XmVersionInstrumentsFirst)
+    return loadInstrumentsFirst(song, reader, header, version == XmVersionShortPatterns);
+  return loadPatternsFirst(song, reader, header);
 }
 } // namespace
 

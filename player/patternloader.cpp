@@ -5,8 +5,10 @@
 #include "player/loader.h"
 
 namespace {
-// The fixed fields of a pattern header: length (4), packing type (1), rows (2), packed size (2).
+// The fixed fields of a pattern header: length (4), packing type (1), rows (2), packed size
+// (2). Version 1.02 stores the rows in one byte, as rows - 1.
 constexpr std::int64_t PatternHeaderBytes = 9;
+constexpr std::int64_t ShortPatternHeaderBytes = 8;
 constexpr std::int32_t MissingPatternRows = 64;
 // A rows field of 0 means 256 rows, as the original tracker reads it.
 constexpr std::int32_t ZeroRowsMeans = 256;
@@ -68,27 +70,40 @@ const char* unpackPattern(Pattern& pattern, XmReader& reader, std::uint16_t pack
   return nullptr;
 }
 
-const char* loadPattern(Pattern& pattern, XmReader& reader, int numChannels) {
+// The rows field: 1..256 rows (0 means 256), or one byte of rows - 1 in short headers.
+std::uint32_t readRows(XmReader& reader, bool shortHeader) {
+  if (shortHeader) return readU8(reader) + 1u;
+  const std::uint16_t rowsField = readU16(reader);
+  return rowsField ? rowsField : ZeroRowsMeans;
+}
+
+const char* loadPattern(Pattern& pattern, XmReader& reader, int index, int numChannels,
+                        bool shortHeader) {
+  enterPart(reader, XmPart::PatternHeader, index);
   const std::int64_t start = tellPosition(reader);
   const std::uint32_t headerLength = readU32(reader);
   readU8(reader); // packing type: always 0
-  const std::uint16_t rowsField = readU16(reader);
+  const std::uint32_t rows = readRows(reader, shortHeader);
   const std::uint16_t packedSize = readU16(reader);
-  if (rowsField > XmMaxPatternRows) return "a pattern has more than 256 rows";
-  const std::int32_t rows = rowsField ? rowsField : ZeroRowsMeans;
-  seekTo(reader, start + std::max<std::int64_t>(headerLength, PatternHeaderBytes));
-  if (const char* refusal = allocateCells(pattern, rows, numChannels)) return refusal;
+  if (rows > XmMaxPatternRows)
+    return refuseUnlessCut(reader, refusalText("pattern %d has more than 256 rows (%u)", index, rows));
+  const std::int64_t fixedBytes = shortHeader ? ShortPatternHeaderBytes : PatternHeaderBytes;
+  seekTo(reader, start + std::max<std::int64_t>(headerLength, fixedBytes));
+  if (const char* refusal = allocateCells(pattern, static_cast<std::int32_t>(rows), numChannels))
+    return refusal;
   if (packedSize == 0) return nullptr;
+  enterPart(reader, XmPart::PatternData, index);
   return unpackPattern(pattern, reader, packedSize, numChannels);
 }
 } // namespace
 
-const char* loadPatterns(Song* song, XmReader& reader, int patternCount) {
+const char* loadPatterns(Song* song, XmReader& reader, int patternCount, bool shortHeaders) {
   song->numPatterns = std::max<std::int32_t>(patternCount, song->usedPatterns);
   song->patterns = static_cast<Pattern*>(std::calloc(song->numPatterns, sizeof(Pattern)));
   if (!song->patterns) return RefusalOutOfMemory;
   for (int index = 0; index < patternCount; ++index)
-    if (const char* refusal = loadPattern(song->patterns[index], reader, song->numChannels))
+    if (const char* refusal =
+            loadPattern(song->patterns[index], reader, index, song->numChannels, shortHeaders))
       return refusal;
   for (int index = patternCount; index < song->usedPatterns; ++index)
     if (const char* refusal =

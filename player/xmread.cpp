@@ -12,9 +12,27 @@ constexpr std::size_t ReadPieceBytes = 1u << 30;
 
 XmReader makeXmReader(ModuleFile* file, XmLoadNotes* notes) {
   moduleSeek(file, 0, FileSeekEnd);
-  XmReader reader{file, std::max<std::int64_t>(moduleTell(file), 0), notes};
+  XmReader reader{};
+  reader.file = file;
+  reader.fileSize = std::max<std::int64_t>(moduleTell(file), 0);
+  reader.notes = notes;
   moduleSeek(file, 0, FileSeekStart);
   return reader;
+}
+
+void enterPart(XmReader& reader, XmPart part, int pattern, int instrument, int sample) {
+  reader.place = {part, pattern, instrument, sample, tellPosition(reader)};
+}
+
+void noteFileEnd(XmReader& reader) {
+  if (reader.cut) return;
+  reader.cut = true;
+  reader.cutPlace = reader.place;
+  reader.cutInsidePart = reader.fileSize > reader.place.start;
+  if (!reader.notes) return;
+  reader.notes->fileEndsEarly = true;
+  reader.notes->fileEnd = reader.cutPlace;
+  reader.notes->fileEndInsidePart = reader.cutInsidePart;
 }
 
 std::int32_t readBytes(XmReader& reader, void* destination, std::size_t bytes) {
@@ -31,7 +49,7 @@ std::int32_t readBytes(XmReader& reader, void* destination, std::size_t bytes) {
     bytes -= static_cast<std::size_t>(got);
     if (got < piece) break;
   }
-  if (bytes > 0 && reader.notes) reader.notes->fileEndsEarly = true;
+  if (bytes > 0) noteFileEnd(reader);
   return static_cast<std::int32_t>(delivered);
 }
 

@@ -5,18 +5,26 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "player/loadnotes.h"
 #include "player/modulefile.h"
-
-struct XmLoadNotes;
 
 struct XmReader {
   ModuleFile* file;
   std::int64_t fileSize; // bytes; every seek target is clamped into 0..fileSize
   XmLoadNotes* notes;    // optional record of what the file declared (loadnotes.h)
+  XmPlace place;         // the part being read, set by the loader as it goes
+  bool cut;              // a read has met the end of the file
+  XmPlace cutPlace;      // the part being read then
+  bool cutInsidePart;    // some of that part's bytes were present
 };
 
 // Measures the file (seek to its end, tell) and rewinds to the start.
 XmReader makeXmReader(ModuleFile* file, XmLoadNotes* notes);
+
+// Marks the start of a part at the current position (for saying where a cut file ends).
+void enterPart(XmReader& reader, XmPart part, int pattern = 0, int instrument = 0, int sample = 0);
+// Records that the file ends inside (or before) the current part; the first call counts.
+void noteFileEnd(XmReader& reader);
 
 // Zero-fills destination, then reads up to bytes bytes into it; returns the bytes delivered.
 std::int32_t readBytes(XmReader& reader, void* destination, std::size_t bytes);

@@ -15,14 +15,6 @@ struct Loaded {
   SongPtr song;
 };
 
-XmModule moduleWith(std::vector<XmInstrument> instruments) {
-  XmModule module;
-  module.orders = {0};
-  module.addPattern(4);
-  module.instruments = std::move(instruments);
-  return module;
-}
-
 Loaded load(const XmModule& module, SampleDataCallback callback = nullptr) {
   Loaded loaded{writeXm(module), nullptr};
   loaded.song = loadSongBytes(loaded.bytes, callback);
@@ -30,7 +22,7 @@ Loaded load(const XmModule& module, SampleDataCallback callback = nullptr) {
 }
 
 Loaded loadOne(XmSample sample) {
-  return load(moduleWith({XmInstrument::withSample(std::move(sample))}));
+  return load(xmModuleWith({XmInstrument::withSample(std::move(sample))}));
 }
 
 const Sample& firstSample(const Loaded& loaded) { return *loaded.song->instruments[0].samples[0]; }
@@ -44,7 +36,7 @@ TEST(LoaderInstruments, EnvelopesVibratoAndDoubledFadeout) {
   ins.fadeout = 1000;
   ins.sampleForNote[0] = 0;
   ins.sampleForNote[95] = 9;
-  Loaded loaded = load(moduleWith({ins}));
+  Loaded loaded = load(xmModuleWith({ins}));
   ASSERT_NE(loaded.song, nullptr);
   const Instrument& i = loaded.song->instruments[0];
   EXPECT_EQ(i.numVolumePoints, 3);
@@ -71,7 +63,7 @@ TEST(LoaderInstruments, EnvelopeWithFewerThanTwoPointsIsOff) {
   ins.volumeEnvelope =
       XmEnvelope::make({{0, 64}}, EnvelopeOn | EnvelopeSustain | EnvelopeLoop, 0, 0, 0);
   ins.panningEnvelope = XmEnvelope::make({}, EnvelopeOn, 0, 0, 0);
-  Loaded loaded = load(moduleWith({ins}));
+  Loaded loaded = load(xmModuleWith({ins}));
   ASSERT_NE(loaded.song, nullptr);
   EXPECT_EQ(loaded.song->instruments[0].volumeType, 0);
   EXPECT_EQ(loaded.song->instruments[0].panningType, 0);
@@ -83,7 +75,7 @@ TEST(LoaderInstruments, EnvelopeCountsAndLoopStartStayWithinTheStoredPoints) {
       XmEnvelope::make({{0, 64}, {4, 0}, {8, 64}}, EnvelopeOn | EnvelopeLoop, 0, 200, 1);
   ins.volumeEnvelope.pointCountField = 40;
   ins.panningEnvelope = XmEnvelope::make({{0, 1}, {2, 3}}, EnvelopeOn | EnvelopeLoop, 0, 7, 1);
-  Loaded loaded = load(moduleWith({ins}));
+  Loaded loaded = load(xmModuleWith({ins}));
   ASSERT_NE(loaded.song, nullptr);
   const Instrument& i = loaded.song->instruments[0];
   EXPECT_EQ(i.numVolumePoints, EnvelopePointCount);
@@ -95,7 +87,7 @@ TEST(LoaderInstruments, EnvelopeCountsAndLoopStartStayWithinTheStoredPoints) {
 TEST(LoaderInstruments, FadeoutBeyond16BitsWhenDoubledSaturates) {
   XmInstrument ins = XmInstrument::withSample(XmSample::pcm8({1}));
   ins.fadeout = 40000;
-  Loaded loaded = load(moduleWith({ins}));
+  Loaded loaded = load(xmModuleWith({ins}));
   ASSERT_NE(loaded.song, nullptr);
   EXPECT_EQ(loaded.song->instruments[0].volumeFadeout, 0xFFFF);
 }
@@ -104,7 +96,7 @@ TEST(LoaderInstruments, NoSamplesMeansEmptySlotsAndLoadingGoesOnAfterTheDeclared
   XmInstrument empty;
   empty.headerSize = 60; // bytes 29..59 are padding the loader must skip
   XmInstrument second = XmInstrument::withSample(XmSample::pcm8({5, 6}));
-  Loaded loaded = load(moduleWith({empty, second}));
+  Loaded loaded = load(xmModuleWith({empty, second}));
   ASSERT_NE(loaded.song, nullptr);
   const Instrument& first = loaded.song->instruments[0];
   EXPECT_EQ(first.numSamples, 0);
@@ -122,7 +114,7 @@ TEST(LoaderInstruments, LargerInstrumentAndSampleHeaderSizesAreHonoured) {
   ins.samples[0].volume = 33;
   ins.samples[1].relativeNote = -12;
   ins.samples[1].panning = 7;
-  Loaded loaded = load(moduleWith({ins, XmInstrument::withSample(XmSample::pcm8({9}))}));
+  Loaded loaded = load(xmModuleWith({ins, XmInstrument::withSample(XmSample::pcm8({9}))}));
   ASSERT_NE(loaded.song, nullptr);
   const Instrument& i = loaded.song->instruments[0];
   EXPECT_EQ(i.samples[0]->volume, 33);
@@ -138,7 +130,7 @@ TEST(LoaderInstruments, SampleHeaderSizeBelowFortyCountsAsForty) {
   XmInstrument ins;
   ins.samples = {XmSample::pcm8({1, 2}), XmSample::pcm8({3})};
   XmLayout layout;
-  std::vector<std::uint8_t> bytes = writeXm(moduleWith({ins}), &layout);
+  std::vector<std::uint8_t> bytes = writeXm(xmModuleWith({ins}), &layout);
   bytes[layout.instrumentStarts[0] + 29] = 0; // declared sample header size 0
   SongPtr song = loadSongBytes(bytes);
   ASSERT_NE(song, nullptr);
@@ -166,7 +158,7 @@ TEST(LoaderSamples, DeltaSumsWrapModulo256And65536) {
   sixteen.rawData = std::vector<std::uint8_t>{0xFF, 0x7F, 0x02, 0x00}; // 32767, then wraps
   XmInstrument ins;
   ins.samples = {eight, sixteen};
-  Loaded loaded = load(moduleWith({ins}));
+  Loaded loaded = load(xmModuleWith({ins}));
   ASSERT_NE(loaded.song, nullptr);
   const Instrument& i = loaded.song->instruments[0];
   EXPECT_EQ(i.samples[0]->data[1], -127 * 256);
@@ -191,7 +183,7 @@ TEST(LoaderSamples, OddSixteenBitByteLengthHalvesAndTheNextSampleStaysAligned) {
   odd.rawData = raw;
   XmInstrument ins;
   ins.samples = {odd, XmSample::pcm8({7, 8})};
-  Loaded loaded = load(moduleWith({ins}));
+  Loaded loaded = load(xmModuleWith({ins}));
   ASSERT_NE(loaded.song, nullptr);
   const Instrument& i = loaded.song->instruments[0];
   EXPECT_EQ(i.samples[0]->length, 500u);
@@ -204,7 +196,7 @@ TEST(LoaderSamples, LoopKindsFromTheTypeBits) {
   XmInstrument ins;
   for (std::uint8_t type : {0, 1, 2, 3})
     ins.samples.push_back(XmSample::pcm8({1, 2, 3, 4}).loop(type, 1, 2));
-  Loaded loaded = load(moduleWith({ins}));
+  Loaded loaded = load(xmModuleWith({ins}));
   ASSERT_NE(loaded.song, nullptr);
   const Instrument& i = loaded.song->instruments[0];
   EXPECT_EQ(i.samples[0]->loopKind, LoopNone);
@@ -241,7 +233,7 @@ TEST(LoaderSamples, LoopGuardFollowsTheLoopKind) {
                  XmSample::pcm8({10, 20, 30, 40, 50}).loop(2, 1, 2),
                  XmSample::pcm8({10, 20, 30, 40, 50}),
                  XmSample::pcm8({10, 20, 30, 40, 50}).loop(1, 2, 3)}; // loop to the end
-  Loaded loaded = load(moduleWith({ins}));
+  Loaded loaded = load(xmModuleWith({ins}));
   ASSERT_NE(loaded.song, nullptr);
   const Instrument& i = loaded.song->instruments[0];
   EXPECT_EQ(i.samples[0]->data[3], 20 * 256); // forward: data[loopStart]
@@ -256,7 +248,7 @@ TEST(LoaderSamples, LoopPointsAreClampedIntoTheSample) {
   ins.samples = {XmSample::pcm8({1, 2, 3, 4}).loop(1, 2, 100),             // runs past the end
                  XmSample::pcm8({1, 2, 3, 4}).loop(2, 9, 3),               // starts past the end
                  XmSample::pcm8({1, 2, 3, 4}).loop(1, 0xFFFFFFF0u, 0x20)}; // sum wraps
-  Loaded loaded = load(moduleWith({ins}));
+  Loaded loaded = load(xmModuleWith({ins}));
   ASSERT_NE(loaded.song, nullptr);
   const Instrument& i = loaded.song->instruments[0];
   EXPECT_EQ(i.samples[0]->loopStart, 2u);
@@ -287,7 +279,7 @@ TEST(LoaderSamples, VolumeAboveSixtyFourIsClampedAndOtherFieldsKept) {
 TEST(LoaderSamples, EmptySampleHasNoDataAndNoLoop) {
   XmInstrument ins;
   ins.samples = {XmSample::pcm8({}).loop(1, 0, 4), XmSample::pcm8({3})};
-  Loaded loaded = load(moduleWith({ins}));
+  Loaded loaded = load(xmModuleWith({ins}));
   ASSERT_NE(loaded.song, nullptr);
   const Sample& s = *loaded.song->instruments[0].samples[0];
   EXPECT_EQ(s.data, nullptr);
@@ -299,7 +291,7 @@ TEST(LoaderSamples, EmptySampleHasNoDataAndNoLoop) {
 
 TEST(LoaderSamples, DataCutShortByTheFileEndsTheSampleThere) {
   XmModule module =
-      moduleWith({XmInstrument::withSample(XmSample::pcm8({1, 2, 3, 4, 5, 6}).loop(1, 4, 2))});
+      xmModuleWith({XmInstrument::withSample(XmSample::pcm8({1, 2, 3, 4, 5, 6}).loop(1, 4, 2))});
   std::vector<std::uint8_t> bytes = writeXm(module);
   bytes.resize(bytes.size() - 2); // the last two sample bytes are missing
   SongPtr song = loadSongBytes(bytes);
@@ -336,7 +328,7 @@ TEST(LoaderSamples, CallbackSuppliesPlainValuesAndTheFileIsSkipped) {
   first.samples = {XmSample::pcm8({50, 50, 50, 50}).loop(1, 0, 3), XmSample::pcm16({9, 9})};
   XmInstrument second = XmInstrument::withSample(XmSample::pcm8({70}));
   second.vibratoDepth = 11; // read after the first instrument's data was skipped
-  Loaded loaded = load(moduleWith({first, second}), supplyRamp);
+  Loaded loaded = load(xmModuleWith({first, second}), supplyRamp);
   ASSERT_NE(loaded.song, nullptr);
   EXPECT_EQ(loaded.song->sampleDataCallback, &supplyRamp);
   ASSERT_EQ(callbackCalls.size(), 3u);

@@ -86,7 +86,7 @@ TEST(LoaderNotes, RefusedModuleKeepsWhatWasReadBeforeTheRefusal) {
   noted.bytes = writeXm(module);
   loadNoted(noted);
   EXPECT_EQ(noted.song, nullptr);
-  EXPECT_STREQ(noted.reason, "the module has more than 32 channels");
+  EXPECT_STREQ(noted.reason, "the module has more than 32 channels (40)");
   EXPECT_STREQ(noted.notes->moduleName, "Twenty characters!!!");
   EXPECT_EQ(openByteFiles(), 0);
 }

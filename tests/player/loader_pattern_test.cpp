@@ -147,7 +147,7 @@ TEST(LoaderPatterns, MoreThan256RowsIsRefused) {
   const std::vector<std::uint8_t> bytes = writeXm(module);
   const char* reason = nullptr;
   EXPECT_EQ(loadSongBytes(bytes, nullptr, &reason), nullptr);
-  EXPECT_STREQ(reason, "a pattern has more than 256 rows");
+  EXPECT_STREQ(reason, "pattern 0 has more than 256 rows (257)");
 }
 
 TEST(LoaderPatterns, LongerDeclaredHeaderLengthIsHonoured) {

@@ -1,6 +1,8 @@
 #include "tests/support/xmwriter.h"
 
 #include <algorithm>
+#include <cstdlib>
+#include <utility>
 
 namespace {
 constexpr std::size_t SignatureBytes = 17;
@@ -11,6 +13,11 @@ constexpr std::uint32_t InstrumentHeaderWithSamples = 263;
 constexpr std::uint32_t InstrumentHeaderWithoutSamples = 29;
 constexpr std::uint8_t PackedMarker = 0x80;
 constexpr std::uint8_t TypeSixteenBit = 0x10;
+constexpr std::uint8_t ReservedPacked = 0xAD;
+constexpr std::uint16_t VersionInstrumentsFirst = 0x0103;
+constexpr std::uint16_t VersionShortPatterns = 0x0102;
+constexpr std::uint32_t PatternHeaderBytes = 9;
+constexpr std::uint32_t ShortPatternHeaderBytes = 8;
 constexpr std::size_t OrderTableBytes = 256;
 constexpr std::size_t EnvelopePoints = 12;
 
@@ -61,17 +68,23 @@ bool emptyPattern(const XmPattern& pattern) {
   });
 }
 
-void writePattern(ByteSink& out, const XmPattern& pattern) {
+void writePattern(ByteSink& out, const XmPattern& pattern, bool shortHeader) {
   std::vector<std::uint8_t> packed =
       pattern.rawPackedData ? *pattern.rawPackedData : packCells(pattern);
   if (pattern.emptyAsZeroSize && emptyPattern(pattern)) packed.clear();
   if (pattern.packedBytesKept) packed.resize(std::min(packed.size(), *pattern.packedBytesKept));
   const std::size_t start = out.size();
-  out.u32(pattern.headerLength);
+  const std::uint32_t headerLength =
+      pattern.headerLength.value_or(shortHeader ? ShortPatternHeaderBytes : PatternHeaderBytes);
+  out.u32(headerLength);
   out.u8(0); // packing type
-  out.u16(pattern.rowsField.value_or(static_cast<std::uint16_t>(pattern.rows())));
+  if (shortHeader) {
+    out.u8(static_cast<std::uint8_t>(pattern.rowsField.value_or(static_cast<std::uint16_t>(pattern.rows() - 1))));
+  } else {
+    out.u16(pattern.rowsField.value_or(static_cast<std::uint16_t>(pattern.rows())));
+  }
   out.u16(pattern.packedSizeField.value_or(static_cast<std::uint16_t>(packed.size())));
-  out.fitBlock(start, pattern.headerLength);
+  out.fitBlock(start, headerLength);
   out.append(packed);
 }
 
@@ -106,7 +119,9 @@ void writeInstrumentSettings(ByteSink& out, const XmInstrument& ins) {
 void writeSampleHeader(ByteSink& out, const XmSample& s, std::uint32_t headerSize) {
   const std::uint32_t unit = s.sixteenBit ? 2 : 1;
   const std::size_t start = out.size();
-  out.u32(s.lengthField.value_or(s.dataBytes()));
+  const std::uint32_t length =
+      s.fourBitPacked ? static_cast<std::uint32_t>(s.values.size()) : s.dataBytes();
+  out.u32(s.lengthField.value_or(length));
   out.u32(s.loopStartField.value_or(s.loopStart * unit));
   out.u32(s.loopLengthField.value_or(s.loopLength * unit));
   out.u8(s.volume);
@@ -115,12 +130,13 @@ void writeSampleHeader(ByteSink& out, const XmSample& s, std::uint32_t headerSiz
       static_cast<std::uint8_t>(s.loopType | (s.sixteenBit ? TypeSixteenBit : 0))));
   out.u8(s.panning);
   out.u8(static_cast<std::uint8_t>(s.relativeNote));
-  out.u8(0); // reserved
+  out.u8(s.reservedField.value_or(s.fourBitPacked ? ReservedPacked : 0));
   out.text(s.name, SampleNameBytes);
   out.fitBlock(start, headerSize);
 }
 
-void writeInstrument(ByteSink& out, const XmInstrument& ins, XmLayout* layout) {
+void writeInstrumentHeaders(ByteSink& out, const XmInstrument& ins, XmLayout* layout) {
+  if (layout) layout->instrumentStarts.push_back(out.size());
   const std::size_t start = out.size();
   const std::uint32_t headerSize = ins.headerSize.value_or(
       ins.samples.empty() ? InstrumentHeaderWithoutSamples : InstrumentHeaderWithSamples);
@@ -131,12 +147,57 @@ void writeInstrument(ByteSink& out, const XmInstrument& ins, XmLayout* layout) {
   if (!ins.samples.empty()) writeInstrumentSettings(out, ins);
   out.fitBlock(start, headerSize);
   for (const XmSample& s : ins.samples) writeSampleHeader(out, s, ins.sampleHeaderSize);
+}
+
+void writeInstrumentData(ByteSink& out, const XmInstrument& ins, XmLayout* layout) {
   std::vector<std::size_t> dataStarts;
   for (const XmSample& s : ins.samples) {
     dataStarts.push_back(out.size());
     out.append(encodeSampleData(s));
   }
   if (layout) layout->sampleDataStarts.push_back(dataStarts);
+}
+
+void writePatterns(ByteSink& out, const XmModule& module, XmLayout* layout) {
+  if (layout) layout->patternsStart = out.size();
+  for (const XmPattern& pattern : module.patterns) {
+    if (layout) layout->patternStarts.push_back(out.size());
+    writePattern(out, pattern, module.version <= VersionShortPatterns);
+  }
+}
+
+// The nearest value to `value` that one table entry reaches from `previous`; its index.
+std::uint8_t packIndex(const XmSample& s, std::uint8_t previous, std::int16_t value) {
+  int best = 0, bestDistance = 1 << 30;
+  for (int i = 0; i < 16; ++i) {
+    const auto reached = static_cast<std::int8_t>(static_cast<std::uint8_t>(previous + s.packTable[i]));
+    const int distance = std::abs(reached - value);
+    if (distance < bestDistance) best = i, bestDistance = distance;
+  }
+  return static_cast<std::uint8_t>(best);
+}
+
+// Table indices for the values, and the running value they give.
+std::vector<std::uint8_t> packIndices(const XmSample& s, std::vector<std::int16_t>* reached) {
+  std::vector<std::uint8_t> indices;
+  std::uint8_t running = 0;
+  for (std::int16_t value : s.values) {
+    const std::uint8_t index = packIndex(s, running, value);
+    running = static_cast<std::uint8_t>(running + s.packTable[index]);
+    indices.push_back(index);
+    if (reached) reached->push_back(static_cast<std::int8_t>(running));
+  }
+  return indices;
+}
+
+std::vector<std::uint8_t> encodePacked(const XmSample& s) {
+  ByteSink out;
+  if (s.values.empty()) return out.bytes;
+  for (std::int8_t delta : s.packTable) out.u8(static_cast<std::uint8_t>(delta));
+  const std::vector<std::uint8_t> indices = packIndices(s, nullptr);
+  for (std::size_t k = 0; k < indices.size(); k += 2) // low nibble first
+    out.u8(static_cast<std::uint8_t>(indices[k] | (k + 1 < indices.size() ? indices[k + 1] << 4 : 0)));
+  return out.bytes;
 }
 
 void writeHeader(ByteSink& out, const XmModule& m) {
@@ -191,8 +252,16 @@ XmSample& XmSample::loop(std::uint8_t type, std::uint32_t start, std::uint32_t l
   return *this;
 }
 
+XmSample XmSample::packed8(std::vector<std::int16_t> values) {
+  XmSample s;
+  s.values = std::move(values);
+  s.fourBitPacked = true;
+  return s;
+}
+
 std::uint32_t XmSample::dataBytes() const {
   if (rawData) return static_cast<std::uint32_t>(rawData->size());
+  if (fourBitPacked) return static_cast<std::uint32_t>(values.empty() ? 0 : 16 + (values.size() + 1) / 2);
   return static_cast<std::uint32_t>(values.size() * (sixteenBit ? 2 : 1));
 }
 
@@ -218,6 +287,7 @@ std::vector<std::uint8_t> packCells(const XmPattern& pattern) {
 
 std::vector<std::uint8_t> encodeSampleData(const XmSample& sample) {
   if (sample.rawData) return *sample.rawData;
+  if (sample.fourBitPacked) return encodePacked(sample);
   ByteSink out;
   std::int32_t previous = 0;
   for (std::int16_t value : sample.values) {
@@ -232,17 +302,34 @@ std::vector<std::uint8_t> encodeSampleData(const XmSample& sample) {
   return out.bytes;
 }
 
+std::vector<std::int16_t> packedValues(const XmSample& sample) {
+  std::vector<std::int16_t> reached;
+  packIndices(sample, &reached);
+  return reached;
+}
+
+XmModule xmModuleWith(std::vector<XmInstrument> instruments) {
+  XmModule module;
+  module.orders = {0};
+  module.addPattern(4);
+  module.instruments = std::move(instruments);
+  return module;
+}
+
 std::vector<std::uint8_t> writeXm(const XmModule& module, XmLayout* layout) {
   ByteSink out;
   writeHeader(out, module);
-  if (layout) *layout = XmLayout{}, layout->patternsStart = out.size();
-  for (const XmPattern& pattern : module.patterns) {
-    if (layout) layout->patternStarts.push_back(out.size());
-    writePattern(out, pattern);
-  }
-  for (const XmInstrument& instrument : module.instruments) {
-    if (layout) layout->instrumentStarts.push_back(out.size());
-    writeInstrument(out, instrument, layout);
+  if (layout) *layout = XmLayout{};
+  if (module.version <= VersionInstrumentsFirst) {
+    for (const XmInstrument& instrument : module.instruments) writeInstrumentHeaders(out, instrument, layout);
+    writePatterns(out, module, layout);
+    for (const XmInstrument& instrument : module.instruments) writeInstrumentData(out, instrument, layout);
+  } else {
+    writePatterns(out, module, layout);
+    for (const XmInstrument& instrument : module.instruments) {
+      writeInstrumentHeaders(out, instrument, layout);
+      writeInstrumentData(out, instrument, layout);
+    }
   }
   if (layout) layout->end = out.size();
   return out.bytes;

@@ -1,8 +1,11 @@
 #pragma once
 // Builds XM module files byte by byte for tests. Everything is given as plain values: the
-// writer packs pattern cells, delta-encodes sample data and converts sample lengths and loop
-// points to bytes. Options write odd header sizes, raw field values, lying or truncated
-// packed data, so loaders can be fed both ordinary and broken files.
+// writer packs pattern cells, delta-encodes (or 4-bit packs) sample data and converts sample
+// lengths and loop points to bytes. The module's version chooses the layout: 1.04 as today's
+// trackers write it, 1.03 and 1.02 with all instruments before the patterns and the sample
+// data last, 1.02 also with 8-byte pattern headers. Options write odd header sizes, raw
+// field values, lying or truncated packed data, so loaders can be fed both ordinary and
+// broken files.
 //
 //   XmModule module;                      // 4 channels, speed 6, BPM 125, linear table
 //   module.orders = {0};
@@ -41,8 +44,10 @@ struct XmPattern {
   int channels = 4;
   std::vector<XmCell> cells; // row-major, channels per row; rows = cells.size() / channels
   XmPacking packing = XmPacking::Compact;
-  std::uint32_t headerLength = 9;               // declared and written (zero-padded or cut)
-  std::optional<std::uint16_t> rowsField;       // raw rows field instead of the cell rows
+  // Declared and written (zero-padded or cut); default 9, or 8 in a version 1.02 module.
+  std::optional<std::uint32_t> headerLength;
+  // Raw rows field instead of the cell rows (version 1.02: its low byte, as rows - 1).
+  std::optional<std::uint16_t> rowsField;
   std::optional<std::uint16_t> packedSizeField; // raw packed size instead of the true one
   std::optional<std::size_t> packedBytesKept;   // cut the packed data to this many bytes
                                                 // (the size field then says so, too)
@@ -71,9 +76,18 @@ struct XmEnvelope {
                          std::uint8_t loopEnd = 0);
 };
 
+// The delta table of a 4-bit packed sample unless another is given.
+constexpr std::array<std::int8_t, 16> XmDefaultPackTable = {0,   1,   2,   4,  8,  16, 32, 64,
+                                                           -128, -64, -32, -16, -8, -4, -2, -1};
+
 struct XmSample {
   std::vector<std::int16_t> values; // plain values: -128..127 for 8-bit samples
   bool sixteenBit = false;
+  // 8-bit values stored 4-bit packed (reserved byte 0xAD): the table, then one table index
+  // per value whose entry, added to the previous value, gives it. A value the table cannot
+  // reach is replaced by the nearest one it can, as a packer would.
+  bool fourBitPacked = false;
+  std::array<std::int8_t, 16> packTable = XmDefaultPackTable;
   std::uint8_t loopType = 0;    // 0 none, 1 forward, 2 ping-pong (raw bits 0 and 1)
   std::uint32_t loopStart = 0;  // samples
   std::uint32_t loopLength = 0; // samples
@@ -87,11 +101,13 @@ struct XmSample {
   std::optional<std::uint32_t> loopStartField;
   std::optional<std::uint32_t> loopLengthField;
   std::optional<std::uint8_t> typeField;
+  std::optional<std::uint8_t> reservedField; // instead of 0, or 0xAD when packed
   // Written as the sample's data instead of the delta-encoded values.
   std::optional<std::vector<std::uint8_t>> rawData;
 
   static XmSample pcm8(std::vector<std::int16_t> values);
   static XmSample pcm16(std::vector<std::int16_t> values);
+  static XmSample packed8(std::vector<std::int16_t> values);
   XmSample& loop(std::uint8_t type, std::uint32_t start, std::uint32_t length);
   // Byte length of the data as written.
   std::uint32_t dataBytes() const;
@@ -120,7 +136,7 @@ struct XmInstrument {
 struct XmModule {
   std::string name = "test module";
   std::string trackerName = "xm writer";
-  std::uint16_t version = 0x0104;
+  std::uint16_t version = 0x0104; // 0x0102 and 0x0103 write the older layouts (above)
   std::uint32_t headerSize = 276; // declared and written (zero-padded or cut)
   std::uint16_t restartPosition = 0;
   std::uint16_t numChannels = 4;
@@ -149,7 +165,12 @@ struct XmLayout {
 };
 
 std::vector<std::uint8_t> writeXm(const XmModule& module, XmLayout* layout = nullptr);
+// A module of one 4-row empty pattern in order 0, with these instruments.
+XmModule xmModuleWith(std::vector<XmInstrument> instruments);
 // A pattern's packed cell bytes, as writeXm stores them.
 std::vector<std::uint8_t> packCells(const XmPattern& pattern);
-// Sample values as delta-coded file bytes in the sample's width.
+// Sample values as delta-coded file bytes in the sample's width, or packed.
 std::vector<std::uint8_t> encodeSampleData(const XmSample& sample);
+// The values a packed sample holds once unpacked: its values, or the nearest the table
+// reaches.
+std::vector<std::int16_t> packedValues(const XmSample& sample);
