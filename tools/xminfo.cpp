@@ -57,7 +57,7 @@ const char* loopName(std::uint8_t loopKind) {
 
 void printHeader(const Song& song, const XmLoadNotes& notes) {
   std::printf("name:         \"%s\"\n", printable(notes.moduleName).c_str());
-  std::printf("tracker:      \"%s\", format version %d.%02d\n",
+  std::printf("tracker:      \"%s\", format version %X.%02X\n",
               printable(notes.trackerName).c_str(), notes.version >> 8, notes.version & 0xFF);
   std::printf("file size:    %lld bytes\n", static_cast<long long>(notes.fileSize));
   std::printf("channels:     %d\n", song.numChannels);
@@ -72,8 +72,12 @@ void printHeader(const Song& song, const XmLoadNotes& notes) {
               (song.flags & SongFlagLinear) ? "linear" : "Amiga");
   std::printf("speed:        %d ticks per row\n", song.defaultSpeed);
   std::printf("BPM:          %d\n", song.defaultBpm);
-  if (notes.fileEndsEarly)
-    std::printf("warning:      the file ends early; the missing parts read as empty\n");
+  if (notes.fileEndsEarly) {
+    char where[XmPlaceTextBytes];
+    describeFileEnd(notes.fileEnd, notes.fileEndInsidePart, where, sizeof where);
+    std::printf("warning:      the file ends early (%s); the missing parts read as empty\n",
+                where);
+  }
 }
 
 void printOrders(const Song& song) {
@@ -87,8 +91,8 @@ void printOrders(const Song& song) {
 }
 
 void printSample(const Sample& sample, const XmSampleNotes& notes, int index) {
-  std::printf("      sample %d \"%s\": %d-bit, length %u", index, printable(notes.name).c_str(),
-              notes.fileBits, sample.length);
+  std::printf("      sample %d \"%s\": %d-bit%s, length %u", index, printable(notes.name).c_str(),
+              notes.fileBits, notes.packed ? " (4-bit packed)" : "", sample.length);
   if (notes.cutByFileEnd) std::printf(" (cut by the end of the file)");
   std::printf(", loop %s", loopName(sample.loopKind));
   if (sample.loopKind != LoopNone)

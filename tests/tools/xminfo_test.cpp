@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "tests/support/xmwriter.h"
 
@@ -16,9 +17,8 @@ struct ToolRun {
   std::string output;
 };
 
-ToolRun runXminfo(const XmModule& module, const std::string& fileName) {
+ToolRun runXminfoBytes(const std::vector<std::uint8_t>& bytes, const std::string& fileName) {
   const std::string path = std::string(NYRA_BINARY_DIR) + "/" + fileName;
-  const std::vector<std::uint8_t> bytes = writeXm(module);
   std::ofstream(path, std::ios::binary)
       .write(reinterpret_cast<const char*>(bytes.data()),
              static_cast<std::streamsize>(bytes.size()));
@@ -32,6 +32,10 @@ ToolRun runXminfo(const XmModule& module, const std::string& fileName) {
   run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   std::remove(path.c_str());
   return run;
+}
+
+ToolRun runXminfo(const XmModule& module, const std::string& fileName) {
+  return runXminfoBytes(writeXm(module), fileName);
 }
 
 bool has(const ToolRun& run, const std::string& text) {
@@ -71,7 +75,39 @@ TEST(Xminfo, PrintsHeaderOrdersAndSamples) {
   EXPECT_TRUE(has(run, "16-bit, length 3, loop ping-pong start 1 length 2")) << run.output;
   EXPECT_TRUE(has(run, "8-bit, length 1, loop none, volume 64, finetune -16, relative note 12"))
       << run.output;
+  EXPECT_TRUE(has(run, "format version 1.04")) << run.output;
+  EXPECT_FALSE(has(run, "packed")) << run.output;
   EXPECT_FALSE(has(run, "warning")) << run.output;
+}
+
+TEST(Xminfo, ShowsAnOlderVersionAndWhichSamplesWerePacked) {
+  XmModule module;
+  module.version = 0x0102;
+  module.orders = {0};
+  module.addPattern(8);
+  XmInstrument ins;
+  ins.samples = {XmSample::pcm8({1, 2}), XmSample::packed8({0, 1, 3, 7, 15})};
+  ins.samples[1].name = "squeezed";
+  module.instruments = {ins};
+  const ToolRun run = runXminfo(module, "xminfo_test_packed.xm");
+  EXPECT_EQ(run.status, 0) << run.output;
+  EXPECT_TRUE(has(run, "format version 1.02")) << run.output;
+  EXPECT_TRUE(has(run, "sample 0 \"\": 8-bit, length 2")) << run.output;
+  EXPECT_TRUE(has(run, "sample 1 \"squeezed\": 8-bit (4-bit packed), length 5")) << run.output;
+}
+
+TEST(Xminfo, SaysWhereACutFileEnds) {
+  XmModule module;
+  module.orders = {0};
+  module.addPattern(8);
+  module.instruments = {XmInstrument::withSample(XmSample::pcm8(std::vector<std::int16_t>(50, 3)))};
+  XmLayout layout;
+  std::vector<std::uint8_t> bytes = writeXm(module, &layout);
+  bytes.resize(layout.sampleDataStarts[0][0] + 20);
+  const ToolRun run = runXminfoBytes(bytes, "xminfo_test_cut.xm");
+  EXPECT_EQ(run.status, 0) << run.output;
+  EXPECT_TRUE(has(run, "length 20 (cut by the end of the file)")) << run.output;
+  EXPECT_TRUE(has(run, "the file ends early (inside the data of sample 0 of instrument 1)")) << run.output;
 }
 
 TEST(Xminfo, SaysWhyAModuleIsRefused) {
@@ -80,7 +116,12 @@ TEST(Xminfo, SaysWhyAModuleIsRefused) {
   module.numChannels = 33;
   const ToolRun run = runXminfo(module, "xminfo_test_refused.xm");
   EXPECT_EQ(run.status, 1);
-  EXPECT_TRUE(has(run, "refused: the module has more than 32 channels")) << run.output;
+  EXPECT_TRUE(has(run, "refused: the module has more than 32 channels (33)")) << run.output;
+  module.numChannels = 4;
+  module.version = 0x0105;
+  const ToolRun unknown = runXminfo(module, "xminfo_test_version.xm");
+  EXPECT_EQ(unknown.status, 1);
+  EXPECT_TRUE(has(unknown, "refused: the XM format version is 1.05")) << unknown.output;
 }
 
 } // namespace
