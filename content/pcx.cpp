@@ -50,6 +50,7 @@ bool readRun(ByteStream& stream, unsigned& count, std::uint8_t& value) {
 void decodeIndexed(ByteStream& stream, const PixelBuffer& image) {
   std::size_t needed = pixelCount(image);
   auto* indices = static_cast<std::uint8_t*>(memAlloc(needed));
+  if (!indices) return; // the heap is exhausted: the picture stays black
   std::size_t produced = 0;
   unsigned count = 0;
   std::uint8_t value = 0;
@@ -91,6 +92,9 @@ PixelBuffer decodePcx(const unsigned char* file, std::size_t size) {
   width += width & 1; // rows always hold an even number of pixels
   std::uint32_t height = readWord(stream, PcxYmaxOffset) + 1;
   PixelBuffer image = makePixelBuffer(width, height);
+  // A header may declare up to 65536 x 65536 pixels (16 GB); when the heap cannot hold
+  // them the result is an empty picture rather than writes through a null block.
+  if (!image.pixels) return PixelBuffer{0, 0, nullptr};
   switch (stream.byteAt(PcxPlanesOffset)) {
     case PcxPlanesIndexed: decodeIndexed(stream, image); break;
     case PcxPlanesRgb: decodeRgb(stream, image); break;
