@@ -44,6 +44,8 @@ INSTANTIATE_TEST_SUITE_P(
                      box("DirectX 8.1 init failed!")}},
         FailureCase{{port::FailPoint::Reset},
                     {box("DirectX 8.1 couldnt create zbuffer!"), box("DirectX 8.1 init failed!")}},
+        FailureCase{{port::FailPoint::Clear}, {box("DirectX 8.1 init failed!")}},
+        FailureCase{{port::FailPoint::Present}, {box("DirectX 8.1 init failed!")}},
         FailureCase{{port::FailPoint::CreateVertexBuffer},
                     {box("DirectX 8.1 couldnt create vbuf."), box("DirectX 8.1 init failed!")}},
         FailureCase{{port::FailPoint::CreateTexture},
