@@ -7,6 +7,7 @@
 
 #include "platform/mmsystem.h"
 #include "player/channel.h"
+#include "player/mixer.h"
 #include "player/modulefile.h"
 #include "player/playback.h"
 #include "player/ring.h"
@@ -133,10 +134,27 @@ bool stopSong(Song* song) {
   return true;
 }
 
+// Voices left ringing with a song's samples when its playback stopped keep pointing at
+// them: once the song is freed, the next song's render would mix freed memory. They go
+// silent with it.
+namespace {
+void silenceVoicesOf(const Song& song) {
+  for (Voice& voice : voices) {
+    if (!voice.sample) continue;
+    for (int i = 0; i < song.numInstruments && voice.sample; ++i) {
+      const Instrument& instrument = song.instruments[i];
+      for (int s = 0; s < instrument.numSamples; ++s)
+        if (voice.sample == instrument.samples[s]) voice.sample = nullptr;
+    }
+  }
+}
+} // namespace
+
 bool freeSong(Song* song) {
   if (!song) return false;
   waitWhileMixing();
   stopSong(song);
+  silenceVoicesOf(*song);
   freeSongData(song);
   return true;
 }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/port/testhooks.h"
+#include "player/mixer.h"
 #include "player/modulefile.h"
 #include "player/player.h"
 #include "player/render.h"
@@ -134,6 +135,26 @@ TEST_F(PlaybackFixture, StopRightAfterStartWaitsForTheThread) {
     backend.setBytesPlayed(static_cast<std::uint64_t>(round * 7 % 100) * BlockBytes);
     ASSERT_TRUE(stopSong(song.get()));
   }
+}
+
+// Stopping leaves the song's voices ringing with its samples; freeing the song must take
+// them along, or the next song's priming render mixes freed memory (the address
+// sanitizer sees it; the voice table shows it).
+TEST_F(PlaybackFixture, FreeingASongSilencesTheVoicesItLeftRinging) {
+  ASSERT_TRUE(openOutput(44100));
+  SongPtr first = loadModule(busyModule());
+  ASSERT_TRUE(startSong(first.get()));
+  ASSERT_TRUE(stopSong(first.get()));
+  int ringing = 0;
+  for (const Voice& voice : voices) ringing += voice.sample != nullptr;
+  EXPECT_GT(ringing, 0) << "the case needs voices left with the song's samples";
+  ASSERT_TRUE(freeSong(first.release()));
+  for (const Voice& voice : voices) EXPECT_EQ(voice.sample, nullptr) << "voice " << voice.index;
+  SongPtr second = loadModule(busyModule());
+  ASSERT_TRUE(startSong(second.get()));
+  backend.setBytesPlayed(10 * BlockBytes);
+  EXPECT_TRUE(waitFor([&] { return getPlayingRow(second.get()) >= 10; }));
+  EXPECT_TRUE(freeSong(second.release()));
 }
 
 // The queries read the heard block's index and then its record; the thread may move on

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <string>
 #include <thread>
 
 #include "player/player.h"
@@ -49,6 +50,32 @@ TEST(RealTime, PositionFollowsTheSongForThreeSeconds) {
   t = Clock::now();
   closeOutput();
   EXPECT_LT(msSince(t), 200.0);
+}
+
+// The playback thread's whole life a hundred times over on one live device: start, play
+// until the heard position moves, stop, free. Under ThreadSanitizer this is the check
+// that nothing the thread shares with the caller is touched unordered.
+TEST(RealTime, StartPlayStopAndFreeAHundredTimesInARow) {
+  if (!std::getenv("SDL_AUDIODRIVER")) setenv("SDL_AUDIODRIVER", "dummy", 1);
+  installByteFileCallbacks();
+  XmModule module = constantModule(1, 256);
+  module.defaultSpeed = 1; // a row per 20 ms
+  module.patterns[0].at(0, 0) = {49, 1, 0, 0, 0};
+  ASSERT_TRUE(openOutput(44100));
+  for (int run = 0; run < 100; ++run) {
+    SCOPED_TRACE("run " + std::to_string(run));
+    SongPtr song = loadModule(module);
+    ASSERT_TRUE(song);
+    ASSERT_TRUE(startSong(song.get()));
+    const Clock::time_point start = Clock::now();
+    while (getPlayingRow(song.get()) < 2 && msSince(start) < 2000)
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    EXPECT_GE(getPlayingRow(song.get()), 2) << "the song plays";
+    EXPECT_TRUE(stopSong(song.get()));
+    EXPECT_EQ(getPlayingRow(song.get()), 0) << "nothing plays once stopped";
+    EXPECT_TRUE(freeSong(song.release()));
+  }
+  closeOutput();
 }
 
 } // namespace
