@@ -7,6 +7,8 @@ namespace {
 
 constexpr int TableBits = 18;
 constexpr std::uint32_t TableEntries = 1u << TableBits;
+constexpr int NibbleBits = 4;
+constexpr std::uint32_t NibbleCounters = 1u << NibbleBits;
 constexpr int MatchHashBits = 18;
 constexpr std::uint32_t MatchMinimum = 5; // bytes hashed to find a match
 constexpr std::int32_t ProbabilityMax = (1 << PackProbabilityBits) - 1;
@@ -64,11 +66,28 @@ std::uint32_t matchHash(std::uint64_t history) {
   return static_cast<std::uint32_t>(h >> (64 - MatchHashBits));
 }
 
+// Where this nibble's 16 counters start in each table (one cache line): the byte's
+// context and the nibble already known, hashed.
+void startNibble(PackModel& m) {
+  const std::uint32_t known = m.bitIndex == 0 ? 0 : m.partial;
+  for (int i = 0; i < PackOrders; ++i)
+    m.nibbleBase[i] = (((m.tableBase[i] + known) * HashMultiplier) >> (32 - TableBits)) & ~(NibbleCounters - 1);
+}
+
+// This bit's counter among its nibble's: 1, 2..3, 4..7 or 8..15, the nibble's bits so far
+// after a leading 1.
+std::uint32_t nibbleSlot(const PackModel& m) {
+  const std::uint32_t seenBits = m.bitIndex % NibbleBits;
+  return (1u << seenBits) | (m.partial & ((1u << seenBits) - 1));
+}
+
 void predict(PackModel& m) {
+  if (m.bitIndex % NibbleBits == 0) startNibble(m);
   std::int64_t sum = 0;
   const std::int32_t* w = m.weights[m.bitIndex];
+  const std::uint32_t slot = nibbleSlot(m);
   for (int i = 0; i < PackOrders; ++i) {
-    m.slot[i] = &m.counters[i * TableEntries + ((m.tableBase[i] + m.partial * HashMultiplier) >> (32 - TableBits))];
+    m.slot[i] = &m.counters[i * TableEntries + m.nibbleBase[i] + slot];
     m.stretched[i] = m.stretchTable[counterProbability(*m.slot[i])];
   }
   m.matchCounter = nullptr;

@@ -24,6 +24,7 @@ struct PackModel {
   std::uint32_t* matchCounter; // this bit's, or null when the match predicts nothing
   std::int32_t weights[8][PackInputs]; // one weight set per bit position, 16.16
   std::uint32_t tableBase[PackOrders]; // this byte's context hash for each order
+  std::uint32_t nibbleBase[PackOrders]; // this nibble's counters in each table
   std::uint32_t* slot[PackOrders];     // this bit's counter in each table
   std::int32_t stretched[PackInputs];  // this bit's inputs to the mixer
   std::int16_t stretchTable[1 << PackProbabilityBits];
