@@ -14,6 +14,7 @@ std::array<std::atomic<bool>, static_cast<size_t>(FailPoint::Count)> failures{};
 // zero every entry starts with means none is set; 1 means fail from now on.
 constexpr int NoCountedFailure = 0;
 std::array<std::atomic<int>, static_cast<size_t>(FailPoint::Count)> successesLeft{};
+std::array<std::atomic<int>, static_cast<size_t>(FailPoint::Count)> singleLeft{}; // as successesLeft
 std::array<std::atomic<int>, static_cast<size_t>(FailPoint::Count)> calls{};
 
 std::mutex hookMutex;
@@ -37,10 +38,18 @@ bool shouldFail(FailPoint point) {
   const auto i = static_cast<size_t>(point);
   calls[i].fetch_add(1, std::memory_order_acq_rel);
   if (failures[i].load(std::memory_order_acquire)) return true;
+  int single = singleLeft[i].load(std::memory_order_acquire);
+  while (single > NoCountedFailure && !singleLeft[i].compare_exchange_weak(single, single - 1, std::memory_order_acq_rel)) {
+  }
+  if (single == 1) return true; // this call was the one, and the count is now spent
   int left = successesLeft[i].load(std::memory_order_acquire);
   while (left > 1 && !successesLeft[i].compare_exchange_weak(left, left - 1, std::memory_order_acq_rel)) {
   }
   return left == 1;
+}
+
+void setSingleFailureAfter(FailPoint point, int successes) {
+  singleLeft[static_cast<size_t>(point)].store(successes + 1, std::memory_order_release);
 }
 
 int callsAt(FailPoint point) { return calls[static_cast<size_t>(point)].load(std::memory_order_acquire); }
@@ -48,6 +57,7 @@ int callsAt(FailPoint point) { return calls[static_cast<size_t>(point)].load(std
 void clearFailures() {
   for (auto& f : failures) f.store(false, std::memory_order_release);
   for (auto& s : successesLeft) s.store(NoCountedFailure, std::memory_order_release);
+  for (auto& s : singleLeft) s.store(NoCountedFailure, std::memory_order_release);
   for (auto& c : calls) c.store(0, std::memory_order_release);
 }
 

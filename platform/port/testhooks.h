@@ -30,6 +30,8 @@ void setFailure(FailPoint point, bool fail);
 // The next `successes` calls at `point` succeed, every later one fails (to fail, say, the
 // third texture creation only from there on).
 void setFailureAfter(FailPoint point, int successes);
+// The call after the next `successes` at `point` fails, and only that one.
+void setSingleFailureAfter(FailPoint point, int successes);
 bool shouldFail(FailPoint point); // called by the port layer at each failable call
 // How many calls reached `point` since the failures were last cleared.
 int callsAt(FailPoint point);

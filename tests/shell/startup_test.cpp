@@ -222,6 +222,28 @@ TEST_F(DemoStartup, ModuleThatDoesNotLoadOpensTheDeviceButNeverPlays) {
   EXPECT_EQ(demoSong, nullptr);
 }
 
+// A font whose atlas does not upload keeps a null texture and the show goes on: no
+// message, every other font and texture made, frames drawn until Escape.
+TEST_F(DemoStartup, AFontAtlasThatDoesNotUploadLeavesItsTextureNullAndTheShowGoesOn) {
+  BitmapFont* fonts[] = {&sansFontDim, &sansFontLight, &serifFontDim, &serifFontLight};
+  for (int failing = 0; failing < 4; ++failing) {
+    SCOPED_TRACE("font " + std::to_string(failing));
+    port::setSingleFailureAfter(port::FailPoint::CreateTexture, CreationsPerUpload * failing);
+    int shown = 0;
+    sink.onFrame = [&](int frame) {
+      shown = frame;
+      if (frame == 5) pushKey(SDLK_ESCAPE);
+    };
+    EXPECT_EQ(runShow(), 0);
+    EXPECT_TRUE(boxes().empty());
+    EXPECT_GE(shown, 5);
+    for (int font = 0; font < 4; ++font) EXPECT_EQ(fonts[font]->texture == nullptr, font == failing) << "font " << font;
+    EXPECT_NE(glowTexture, nullptr);
+    EXPECT_NE(demoSong, nullptr);
+    restart();
+  }
+}
+
 TEST_F(DemoStartup, SongPlaysFromItsFirstRowWhenTheFrameLoopStarts) {
   int order = -1, row = -1;
   std::vector<std::string> calls;
