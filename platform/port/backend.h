@@ -12,6 +12,15 @@ public:
   virtual ~Clock() = default;
   virtual std::uint32_t nowMs() = 0;          // milliseconds since process start
   virtual void sleepMs(std::uint32_t ms) = 0; // returns once the clock has passed now + ms
+
+  // Threads made with CreateThread, for a clock that waits for its threads: created is
+  // called on the creating thread before the new one runs, started on the new thread
+  // first thing, ended on it once its start routine has returned (or on the creating
+  // thread when creation failed). All three go to the clock that was installed at the
+  // creation, which must outlive the thread. The real clock ignores them.
+  virtual void threadCreated() {}
+  virtual void threadStarted() {}
+  virtual void threadEnded() {}
 };
 
 Clock& clock();

@@ -12,6 +12,8 @@
 #include <new>
 #include <unordered_set>
 
+#include "platform/port/backend.h"
+
 namespace {
 
 struct ThreadRecord {
@@ -22,6 +24,7 @@ struct ThreadRecord {
 struct ThreadStart {
   LPTHREAD_START_ROUTINE start;
   LPVOID parameter;
+  port::Clock* clock; // told when the thread starts and ends (a virtual clock waits for it)
 };
 
 std::mutex registryMutex;
@@ -32,7 +35,9 @@ std::atomic<DWORD> nextThreadId{1};
 void* runThread(void* packet) {
   ThreadStart start = *static_cast<ThreadStart*>(packet);
   delete static_cast<ThreadStart*>(packet);
+  start.clock->threadStarted();
   start.start(start.parameter);
+  start.clock->threadEnded();
   return nullptr;
 }
 
@@ -57,11 +62,14 @@ bool startThread(ThreadRecord* record, SIZE_T stackSize, ThreadStart* packet) {
 HANDLE WINAPI CreateThread(void* /*attributes*/, SIZE_T stackSize, LPTHREAD_START_ROUTINE start,
                            LPVOID parameter, DWORD creationFlags, DWORD* threadId) {
   if (!start || creationFlags != 0) return nullptr; // suspended creation is not needed
+  port::Clock& clock = port::clock();
   auto* record = new (std::nothrow) ThreadRecord;
-  auto* packet = new (std::nothrow) ThreadStart{start, parameter};
+  auto* packet = new (std::nothrow) ThreadStart{start, parameter, &clock};
+  clock.threadCreated(); // before the thread can run, so a waiting clock counts it at once
   if (!record || !packet || !startThread(record, stackSize, packet)) {
     delete record;
     delete packet;
+    clock.threadEnded();
     return nullptr;
   }
   {
