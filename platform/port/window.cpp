@@ -24,6 +24,20 @@ Uint32 sdlWindowFlags(DWORD style) {
   return flags;
 }
 
+// Makes `sdl` (null: none) the one window and returns its new handle.
+HWND adoptWindow(SDL_Window* sdl, WNDPROC procedure, const char* className, DWORD style) {
+  auto w = std::make_unique<detail::WindowRecord>();
+  w->handle = reinterpret_cast<HWND>(nextHandle);
+  nextHandle += WindowHandleStep;
+  w->procedure = procedure;
+  w->className = className;
+  w->sdlWindow = sdl;
+  w->visible = (style & WS_VISIBLE) != 0;
+  w->needsPaint = true;
+  theWindow = std::move(w);
+  return theWindow->handle;
+}
+
 void closeSdlWindow(detail::WindowRecord& w) {
   detail::destroyPresentation(w);
   if (w.sdlWindow) SDL_DestroyWindow(w.sdlWindow);
@@ -78,6 +92,7 @@ HWND WINAPI CreateWindowExA(DWORD, LPCSTR className, LPCSTR windowName, DWORD st
   if (port::shouldFail(port::FailPoint::CreateWindowExA)) return nullptr;
   WNDPROC procedure = classProcedure(className);
   if (!procedure || port::theWindow) return nullptr; // the port has one window
+  if (port::options.headless) return port::adoptWindow(nullptr, procedure, className, style);
   if (!ensureVideo()) return nullptr;
   // A normal window opens centred; the show's own position only means "full screen".
   // Full screen, the window is made at the screen's size: without a window manager
@@ -93,15 +108,7 @@ HWND WINAPI CreateWindowExA(DWORD, LPCSTR className, LPCSTR windowName, DWORD st
   SDL_Window* sdl = SDL_CreateWindow(windowName ? windowName : "", x, y, width, height,
                                      port::sdlWindowFlags(style));
   if (!sdl) return nullptr;
-  auto w = std::make_unique<WindowRecord>();
-  w->handle = reinterpret_cast<HWND>(port::nextHandle);
-  port::nextHandle += port::WindowHandleStep;
-  w->procedure = procedure;
-  w->className = className;
-  w->sdlWindow = sdl;
-  w->needsPaint = true;
-  port::theWindow = std::move(w);
-  return port::theWindow->handle;
+  return port::adoptWindow(sdl, procedure, className, style);
 }
 
 BOOL WINAPI DestroyWindow(HWND window) {
@@ -119,12 +126,16 @@ BOOL WINAPI DestroyWindow(HWND window) {
 BOOL WINAPI ShowWindow(HWND window, int command) {
   WindowRecord* w = findWindow(window);
   if (!w) return FALSE;
-  BOOL wasVisible = (SDL_GetWindowFlags(w->sdlWindow) & SDL_WINDOW_SHOWN) ? TRUE : FALSE;
+  BOOL wasVisible = w->sdlWindow ? ((SDL_GetWindowFlags(w->sdlWindow) & SDL_WINDOW_SHOWN) ? TRUE : FALSE)
+                                  : (w->visible ? TRUE : FALSE);
+  w->visible = command != SW_HIDE;
   if (command == SW_HIDE) {
-    SDL_HideWindow(w->sdlWindow);
+    if (w->sdlWindow) SDL_HideWindow(w->sdlWindow);
   } else {
-    SDL_ShowWindow(w->sdlWindow);
-    SDL_RaiseWindow(w->sdlWindow);
+    if (w->sdlWindow) {
+      SDL_ShowWindow(w->sdlWindow);
+      SDL_RaiseWindow(w->sdlWindow);
+    }
     if (!wasVisible) w->needsPaint = true;
   }
   return wasVisible;

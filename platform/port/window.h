@@ -11,6 +11,9 @@ namespace port {
 struct WindowOptions {
   bool fullScreen = true; // false: a normal, resizable window with a title bar
   bool vsync = true;      // present once per display refresh (the presentation interval)
+  // No SDL window at all (the capture): the window exists for the show, with its class,
+  // messages and visibility, but nothing opens on any screen and SDL video stays off.
+  bool headless = false;
 };
 void setWindowOptions(const WindowOptions& options);
 WindowOptions windowOptions();

@@ -21,7 +21,8 @@ struct WindowRecord {
   HWND handle = nullptr;
   WNDPROC procedure = nullptr;
   std::string className;
-  SDL_Window* sdlWindow = nullptr;
+  SDL_Window* sdlWindow = nullptr; // null for a headless window
+  bool visible = false;            // what a headless window keeps of ShowWindow
   // Presentation resources of the window backend, made on its first present and
   // destroyed with the window.
   SDL_Renderer* renderer = nullptr;
