@@ -3,7 +3,6 @@
 //   nyra-assets OUT_DIR
 #include <cstdio>
 #include <string>
-#include <vector>
 
 #include "content/filters.h"
 #include "content/font.h"
@@ -11,13 +10,11 @@
 #include "content/heap.h"
 #include "content/pcx.h"
 #include "data/embedded.h"
-#include "tools/pcxwriter.h"
-#include "tools/pngwriter.h"
+#include "platform/port/pngfile.h"
 
 namespace {
 
 constexpr std::uint32_t StoneTextureSize = 512;
-constexpr std::uint8_t OpaqueAlpha = 255;
 
 // Fonts as the show builds them: strip, alphabet, colour (low byte red).
 struct FontRecipe {
@@ -35,17 +32,20 @@ const FontRecipe FontRecipes[] = {
     {"font-serif-light", serifGlyphStrip, &serifGlyphStripSize, SerifAlphabet, 0xCCBBAA},
 };
 
-// Writes the picture opaque (the spare byte is not alpha until upload), then frees it.
+// Writes the picture (its spare byte is not alpha until upload: not stored), then frees it.
 bool writePicture(const std::string& dir, const std::string& name, PixelBuffer picture) {
-  std::vector<std::uint8_t> rgba(pixelCount(picture) * 4);
-  for (std::size_t i = 0; i < pixelCount(picture); ++i) {
-    for (int ch = 0; ch < ChannelColourCount; ++ch) rgba[i * 4 + ch] = picture.pixels[i].channel[ch];
-    rgba[i * 4 + ChannelSpare] = OpaqueAlpha;
-  }
-  bool ok = tools::writeFile(dir + "/" + name + ".png", tools::encodePng(picture.width, picture.height, rgba.data()));
+  const std::string path = dir + "/" + name + ".png";
+  const port::PngPicture png{reinterpret_cast<const std::uint8_t*>(picture.pixels), static_cast<int>(picture.width),
+                             static_cast<int>(picture.height), std::size_t{picture.width} * sizeof(Pixel),
+                             port::PixelBytes::Rgbx};
+  const std::string error = port::writePngFile(path, png, port::PngSmallLevel);
   memFree(picture.pixels);
-  if (ok) std::printf("%s/%s.png  %u x %u\n", dir.c_str(), name.c_str(), picture.width, picture.height);
-  return ok;
+  if (!error.empty()) {
+    std::fprintf(stderr, "cannot write %s: %s\n", path.c_str(), error.c_str());
+    return false;
+  }
+  std::printf("%s  %u x %u\n", path.c_str(), picture.width, picture.height);
+  return true;
 }
 
 PixelBuffer decode(const unsigned char* file, int size) { return decodePcx(file, static_cast<std::size_t>(size)); }

@@ -5,6 +5,7 @@
 // --positions prints one line per block: block, order, row, elapsed ms. The peak level is
 // printed at the end. Exit status: 0 written, 1 module refused, 2 usage or file error.
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -16,6 +17,7 @@
 #include <vector>
 
 #include "direction/memoryfile.h"
+#include "platform/port/wavheader.h"
 #include "player/modulefile.h"
 #include "player/player.h"
 #include "player/render.h"
@@ -66,30 +68,9 @@ bool parseOptions(int argc, char** argv, Options& options) {
   return options.input && options.output;
 }
 
-void putLittle(std::vector<std::uint8_t>& out, std::uint32_t value, int bytes) {
-  for (int i = 0; i < bytes; ++i) out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
-}
-
-// The 44-byte header of a PCM WAV file holding `dataBytes` bytes of 16-bit stereo.
-std::vector<std::uint8_t> wavHeader(std::uint32_t dataBytes) {
-  constexpr std::uint32_t FormatChunkBytes = 16, RiffOverhead = 36, BitsPerSample = 16, FrameBytes = 4;
-  constexpr std::uint32_t PcmFormat = 1;
-  std::vector<std::uint8_t> h;
-  const auto tag = [&](const char* text) { h.insert(h.end(), text, text + 4); };
-  tag("RIFF");
-  putLittle(h, RiffOverhead + dataBytes, 4);
-  tag("WAVE");
-  tag("fmt ");
-  putLittle(h, FormatChunkBytes, 4);
-  putLittle(h, PcmFormat, 2);
-  putLittle(h, StereoValues, 2);
-  putLittle(h, OfflineRate, 4);
-  putLittle(h, OfflineRate * FrameBytes, 4);
-  putLittle(h, FrameBytes, 2);
-  putLittle(h, BitsPerSample, 2);
-  tag("data");
-  putLittle(h, dataBytes, 4);
-  return h;
+// The header of a WAV file holding `dataBytes` bytes of the render.
+std::array<std::uint8_t, port::WavHeaderBytes> wavHeader(std::uint32_t dataBytes) {
+  return port::wavHeader(OfflineRate, StereoValues, dataBytes);
 }
 
 struct RenderResult {
@@ -153,11 +134,11 @@ int main(int argc, char** argv) {
     freeSong(song);
     return ExitUsage;
   }
-  const std::vector<std::uint8_t> placeholder = wavHeader(0);
+  const auto placeholder = wavHeader(0);
   out.write(reinterpret_cast<const char*>(placeholder.data()), static_cast<std::streamsize>(placeholder.size()));
   const RenderResult result = renderTo(song, out, options);
   freeSong(song);
-  const std::vector<std::uint8_t> header = wavHeader(static_cast<std::uint32_t>(result.frames * StereoValues * 2));
+  const auto header = wavHeader(static_cast<std::uint32_t>(result.frames * StereoValues * 2));
   out.seekp(0);
   out.write(reinterpret_cast<const char*>(header.data()), static_cast<std::streamsize>(header.size()));
   out.close();
