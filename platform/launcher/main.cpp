@@ -1,10 +1,12 @@
 // The Linux entry point: the port's own options, the display check, the window
 // backend, then the show's WinMain (which, as on the platform, ignores its command line).
+// With --capture the show is recorded instead: no display and no sound device needed.
 #include <SDL.h>
 
 #include <cstdio>
 #include <cstdlib>
 
+#include "platform/launcher/capturerun.h"
 #include "platform/launcher/display.h"
 #include "platform/launcher/framescript.h"
 #include "platform/launcher/options.h"
@@ -51,14 +53,16 @@ int main(int argc, char** argv) {
     std::fputs(usage.c_str(), stdout);
     return 0;
   }
+  if (parsed.options.captureKind != launcher::CaptureKind::None) return launcher::runCapture(parsed.options);
   std::string missing = launcher::missingDisplay(
       std::getenv("DISPLAY"), std::getenv("WAYLAND_DISPLAY"), std::getenv("SDL_VIDEODRIVER"));
   if (missing.empty()) missing = launcher::openDisplay();
   if (!missing.empty()) {
     std::fprintf(stderr,
                  "nyra: cannot show the intro: %s.\n"
-                 "Run it in a desktop session, or under a virtual X server: xvfb-run -a %s\n",
-                 missing.c_str(), argc > 0 ? argv[0] : "nyra");
+                 "Run it in a desktop session, or under a virtual X server: xvfb-run -a %s\n"
+                 "or record it to a video instead: %s --capture show.mp4\n",
+                 missing.c_str(), argc > 0 ? argv[0] : "nyra", argc > 0 ? argv[0] : "nyra");
     return ExitNoDisplay;
   }
   int result = play(parsed.options);

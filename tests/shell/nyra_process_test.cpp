@@ -2,7 +2,7 @@
 // under Xvfb that closes on a synthetic Escape and shows the title over the backdrop.
 #include <SDL.h>
 #include <gtest/gtest.h>
-#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -12,68 +12,16 @@
 #include <utility>
 #include <vector>
 
-#include "direction/demo.h"
-#include "direction/globals.h"
-#include "platform/port/testhooks.h"
-#include "scenes/titles.h"
-#include "shell/globals.h"
-#include "shell/shell.h"
-#include "tests/support/showleftovers.h"
+#include "tests/shell/nyrarun.h"
+#include "tests/shell/titlestrokes.h"
 
 namespace {
 
-const std::string Nyra = std::string(NYRA_BINARY_DIR) + "/bin/nyra";
-
-struct Outcome {
-  int exitCode = -1;
-  std::string output; // standard output and error together
-};
-
-Outcome run(const std::string& command) {
-  Outcome o;
-  FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-  if (!pipe) return o;
-  char buffer[512];
-  while (std::fgets(buffer, sizeof buffer, pipe)) o.output += buffer;
-  int status = pclose(pipe);
-  if (WIFEXITED(status)) o.exitCode = WEXITSTATUS(status);
-  return o;
-}
+const std::string& Nyra = nyraBinary();
 
 bool haveXvfb() { return run("command -v xvfb-run").exitCode == 0; }
 
-constexpr int StrokeLevel = 0xB0;  // every channel of a title stroke's core is at least this
 constexpr int ScalingSlack = 0x20; // what the window's filtering may take off
-
-int darkestChannel(std::uint32_t rgb) {
-  return std::min({int(rgb & 0xFF), int((rgb >> 8) & 0xFF), int((rgb >> 16) & 0xFF)});
-}
-
-// The cores of the title's strokes at 640 x 480: the title drawn alone over black on the
-// show's own device and content.
-std::vector<std::pair<int, int>> titleStrokes() {
-  port::resetTestHooks();
-  resetShell();
-  resetDirectionGlobals();
-  std::vector<std::pair<int, int>> strokes;
-  if (initDirect3D(nullptr) == S_OK && makeDemoContent() == S_OK) {
-    device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
-    device->BeginScene();
-    drawTitle(0);
-    device->EndScene();
-    device->Present(nullptr, nullptr, nullptr, nullptr);
-    const port::CapturedFrame title = port::lastPresent();
-    for (int y = 0; y < title.height; ++y)
-      for (int x = 0; x < title.width; ++x)
-        if (darkestChannel(title.pixels[y * title.width + x]) >= StrokeLevel) strokes.emplace_back(x, y);
-  }
-  releaseShowLeftovers();
-  shutdownDemo();
-  resetShell();
-  resetDirectionGlobals();
-  port::resetTestHooks();
-  return strokes;
-}
 
 TEST(NyraProcess, HelpAndBadOptions) {
   Outcome help = run(Nyra + " --help");
