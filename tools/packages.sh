@@ -2,10 +2,13 @@
 # present, installing them when running as root.
 
 # What building and playing the show needs.
-showPackages=(cmake g++ make pkg-config libgtest-dev libbenchmark-dev libsdl2-dev
+showPackages=(cmake g++ make pkg-config libgtest-dev libbenchmark-dev libsdl2-dev libpng-dev
               libfreetype-dev fonts-dejavu-core)
-# What the tests need besides: a virtual X server and the Windows cross compiler.
-testPackages=(xvfb xauth g++-mingw-w64-x86-64-win32)
+# What recording the show to a video needs (./run.sh with no display installs it).
+capturePackages=(ffmpeg)
+# What the tests need besides: a virtual X server, the Windows cross compiler and the
+# video encoder the capture tests record through.
+testPackages=(xvfb xauth g++-mingw-w64-x86-64-win32 "${capturePackages[@]}")
 
 # ensurePackages PACKAGE...
 ensurePackages() {
