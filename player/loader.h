@@ -3,6 +3,8 @@
 // file order through the reader and returns null on success or a static sentence saying
 // why the module is refused. What a refused load has allocated is still owned by the song
 // and released by freeSongData.
+#include <cstddef>
+
 #include "player/song.h"
 #include "player/xmread.h"
 
@@ -70,7 +72,10 @@ void clampLoop(Sample& sample);
 
 // Refusal sentences shared by the steps.
 extern const char* const RefusalOutOfMemory;
-// A refusal formatted like printf; valid until the next load on the same thread.
+// printf's %s, %d, %u, %X, %lld and %%, with a zero flag and a width, into `size` bytes
+// (cut as snprintf cuts); any other conversion ends the text there.
+[[gnu::format(printf, 3, 4)]] void formatText(char* text, std::size_t size, const char* format, ...);
+// A refusal formatted like printf; valid until the next load.
 [[gnu::format(printf, 1, 2)]] const char* refusalText(const char* format, ...);
 // "the file is cut short: it ends after N bytes, inside <part>".
 const char* refuseCut(const XmReader& reader);

@@ -2,10 +2,12 @@
 // where it ends, not for what the missing bytes read as; header limits name the value.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "player/loader.h"
 #include "player/loadnotes.h"
 #include "tests/support/songfile.h"
 #include "tests/support/xmwriter.h"
@@ -116,6 +118,27 @@ TEST(LoaderReasons, HeaderLimitsNameTheValueFound) {
   module.instruments[1].sampleCountField = 20;
   refused = loadCut(module, writeXm(module).size());
   EXPECT_EQ(reasonOf(*refused), "instrument 2 has more than 16 samples (20)");
+}
+
+// The refusals' own formatter writes what the C runtime's would, cut where it cuts.
+TEST(RefusalText, FormatsAsPrintfDoes) {
+  char ours[64], theirs[64];
+  auto same = [&] { return std::string(ours) == std::string(theirs); };
+  for (int value : {0, 7, -7, 255, 32767, -2147483647 - 1, 2147483647}) {
+    formatText(ours, sizeof ours, "pattern %d has (%u) %X.%02X", value, unsigned(value), unsigned(value) & 0xFF, 5u);
+    std::snprintf(theirs, sizeof theirs, "pattern %d has (%u) %X.%02X", value, unsigned(value), unsigned(value) & 0xFF, 5u);
+    EXPECT_TRUE(same()) << ours << " | " << theirs;
+  }
+  for (long long value : {0LL, 1234567890123LL, -9223372036854775807LL - 1}) {
+    formatText(ours, sizeof ours, "ends after %lld bytes, %s: 100%%", value, "inside the header");
+    std::snprintf(theirs, sizeof theirs, "ends after %lld bytes, %s: 100%%", value, "inside the header");
+    EXPECT_TRUE(same()) << ours << " | " << theirs;
+  }
+  for (std::size_t size : {1, 2, 9, 10, 11}) {
+    formatText(ours, size, "version %X.%02X of %s", 1u, 4u, "xm");
+    std::snprintf(theirs, size, "version %X.%02X of %s", 1u, 4u, "xm");
+    EXPECT_STREQ(ours, theirs) << size;
+  }
 }
 
 } // namespace
