@@ -104,8 +104,11 @@ void updateVoice(Channel& c, Sample* sample, Song* song) {
   if (c.updateFlags & UpdatePanning) setPanning(c);
   if (c.updateFlags & UpdateFrequency) setFrequency(c, song);
   if (c.updateFlags & Rewind) {
+    // Forward from the first frame: a ping-pong voice moving back from there would be
+    // before its loop start, with no boundary ahead of it.
     Voice& v = *c.voice;
     v.position = v.positionFraction = 0;
+    v.direction = DirectionForward;
     v.startOffset = 0;
   }
 }

@@ -1,6 +1,8 @@
 // Periods, frequencies, steps, volume and panning as the voice receives them.
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "player/channel.h"
 #include "player/mixer.h"
 #include "player/ring.h"
@@ -147,6 +149,25 @@ TEST_F(VoiceFixture, StartOffsetPastTheLoopEndStartsAtZero) {
   update(Trigger);
   EXPECT_EQ(voice().position, 29u);
   EXPECT_EQ(voice().startOffset, 0u);
+}
+
+TEST_F(VoiceFixture, RewindPlaysForwardFromTheFirstFrame) {
+  std::vector<std::int16_t> data(1000 + SampleGuardSamples, 100);
+  sample.data = data.data();
+  sample.length = 1000;
+  sample.loopStart = 400;
+  sample.loopLength = 600;
+  sample.loopKind = LoopPingPong;
+  voice().sample = &sample;
+  voice().position = 700;
+  voice().direction = DirectionBackward; // on its way back through the loop
+  update(Rewind);
+  EXPECT_EQ(voice().position, 0u);
+  EXPECT_EQ(voice().direction, DirectionForward);
+  std::vector<float> out(2 * 300);
+  mixVoices(out.data(), 300);
+  EXPECT_EQ(voice().position, 300u);
+  EXPECT_EQ(voice().sample, &sample);
 }
 
 } // namespace
