@@ -75,14 +75,17 @@ port::CaptureSettings settingsFor(const LaunchOptions& o) {
 }
 
 void reportDone(const LaunchOptions& o, const port::CaptureSink& sink, double wallSeconds) {
-  const double recorded = static_cast<double>(sink.framesRecorded()) / o.captureFramesPerSecond;
-  const double encoder = sink.encoderSeconds();
+  const auto frames = static_cast<double>(sink.framesRecorded());
+  const double recorded = frames / o.captureFramesPerSecond;
+  const double waited = sink.encoderSeconds();
+  const double rendering = std::max(0.0, wallSeconds - waited);
   std::fprintf(stderr,
                "nyra: recorded %.1f s of the show (%lld frames at %d fps) to %s in %.1f s, %.1fx real time\n"
-               "nyra: the show took %.1f s of that, handing its frames and sound to the encoder %.1f s\n",
+               "nyra: the show made its frames in %.1f s (%.0f frames/s); handing them and the sound to the "
+               "encoder took %.1f s\n",
                recorded, static_cast<long long>(sink.framesRecorded()), o.captureFramesPerSecond,
-               o.capturePath.c_str(), wallSeconds, wallSeconds > 0.0 ? recorded / wallSeconds : 0.0,
-               std::max(0.0, wallSeconds - encoder), encoder);
+               o.capturePath.c_str(), wallSeconds, wallSeconds > 0.0 ? recorded / wallSeconds : 0.0, rendering,
+               rendering > 0.0 ? frames / rendering : 0.0, waited);
 }
 
 char emptyCommandLine[] = "";

