@@ -74,11 +74,13 @@ port::CaptureSettings settingsFor(const LaunchOptions& o) {
   return s;
 }
 
-void reportDone(const LaunchOptions& o, const port::CaptureSink& sink, double wallSeconds) {
+// `wallSeconds` from the start of the process, `recordingSeconds` from the first frame
+// recorded (the show's start-up, making its content, comes before).
+void reportDone(const LaunchOptions& o, const port::CaptureSink& sink, double wallSeconds, double recordingSeconds) {
   const auto frames = static_cast<double>(sink.framesRecorded());
   const double recorded = frames / o.captureFramesPerSecond;
   const double waited = sink.encoderSeconds();
-  const double rendering = std::max(0.0, wallSeconds - waited);
+  const double rendering = std::max(0.0, recordingSeconds - waited);
   std::fprintf(stderr,
                "nyra: recorded %.1f s of the show (%lld frames at %d fps) to %s in %.1f s, %.1fx real time\n"
                "nyra: the show made its frames in %.1f s (%.0f frames/s); handing them and the sound to the "
@@ -121,6 +123,7 @@ int runCapture(const LaunchOptions& options) {
   watchSignals();
   session->install();
   WinMain(GetModuleHandleA(nullptr), nullptr, emptyCommandLine, SW_SHOWDEFAULT);
+  const double recordingSeconds = progress.wallSeconds(); // before the encoder finishes
   const std::string error = session->end();
   progress.finish();
   port::resetWindowing();
@@ -128,7 +131,8 @@ int runCapture(const LaunchOptions& options) {
     std::fprintf(stderr, "nyra: recording failed: %s; nothing was kept (partial output removed)\n", error.c_str());
     return interrupted.load() ? ExitInterrupted : ExitFailed;
   }
-  reportDone(options, sink, std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count());
+  reportDone(options, sink, std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count(),
+             recordingSeconds);
   return ExitRecorded;
 }
 
