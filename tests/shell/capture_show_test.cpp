@@ -12,6 +12,7 @@
 #include "direction/memoryfile.h"
 #include "direction/timeline.h"
 #include "platform/port/capture.h"
+#include "platform/port/testhooks.h"
 #include "player/modulefile.h"
 #include "player/player.h"
 #include "player/render.h"
@@ -186,6 +187,24 @@ TEST_F(CaptureShow, TheWholeShowEndsItselfAndItsSoundIsTheSongsOfflineRender) {
     ++firstDifference;
   EXPECT_EQ(firstDifference, offline.size()) << "the recorded sound departs from the song at audio frame "
                                              << firstDifference / 2;
+}
+
+TEST_F(CaptureShow, AShowThatFailsToStartSaysSoOnStandardErrorAndNothingIsRecorded) {
+  // The content's first texture upload fails: the show reports it and ends, no music.
+  port::setFailure(port::FailPoint::CreateTexture, true);
+  MemoryEncoder encoder(0);
+  ::testing::internal::CaptureStderr();
+  const std::string error = record(encoder, 60, 0);
+  const std::string said = ::testing::internal::GetCapturedStderr();
+  EXPECT_NE(error.find("nothing was recorded"), std::string::npos) << error;
+  EXPECT_EQ(encoder.begun, 0);
+  EXPECT_EQ(encoder.abandoned, 1);
+  const std::vector<std::string> shown = boxes();
+  ASSERT_FALSE(shown.empty());
+  for (const std::string& box : shown) {
+    const std::string line = box.substr(0, box.find('|')) + ": " + box.substr(box.find('|') + 1);
+    EXPECT_NE(said.find(line), std::string::npos) << line << " on standard error:\n" << said;
+  }
 }
 
 } // namespace
