@@ -100,6 +100,7 @@ long long framesFor(double seconds, int framesPerSecond) {
 
 int runCapture(const LaunchOptions& options) {
   const auto started = std::chrono::steady_clock::now();
+  watchSignals(); // from here on, an interrupt ends the recording at its next frame
   std::unique_ptr<port::CaptureEncoder> encoder = encoderFor(options);
   const port::CaptureSettings settings = settingsFor(options);
   // Never destroyed: a thread the show might leave running still refers to its clock
@@ -120,7 +121,6 @@ int runCapture(const LaunchOptions& options) {
     progress.frameRecorded(frames);
     if (interrupted.load()) sink.cancel("interrupted");
   };
-  watchSignals();
   session->install();
   WinMain(GetModuleHandleA(nullptr), nullptr, emptyCommandLine, SW_SHOWDEFAULT);
   const double recordingSeconds = progress.wallSeconds(); // before the encoder finishes

@@ -167,6 +167,17 @@ TEST_F(CaptureProcess, AFullDiskMidWayFailsTheRecordingAndRemovesWhatItWrote) {
   expectNoVideo(video);
 }
 
+TEST_F(CaptureProcess, AnInterruptEndsTheRecordingCleanly) {
+  const fs::path frames = dir / "frames";
+  // Ctrl-C once some frames are written.
+  const Outcome o = run("(" + Capture + " --capture " + frames.string() + "/ & pid=$!; for i in $(seq 600); do "
+                        "[ -e " + (frames / "frame000010.png").string() + " ] && break; sleep 0.1; done; "
+                        "kill -INT $pid; wait $pid)");
+  EXPECT_EQ(o.exitCode, 130) << o.output;
+  EXPECT_NE(o.output.find("nyra: recording failed: interrupted"), std::string::npos) << o.output;
+  EXPECT_FALSE(fs::exists(frames));
+}
+
 TEST_F(CaptureProcess, AShortVideoIsHighQualityH264WithAacSound) {
   if (!port::programAvailable("ffmpeg")) GTEST_SKIP() << "ffmpeg is not installed (apt-get install ffmpeg)";
   const fs::path video = dir / "show.mp4";
