@@ -22,8 +22,10 @@ private:
   std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
 };
 
+// Never destroyed: a detached thread that ends while the process exits still tells its
+// clock so (threads.cpp).
 RealClock& realClock() {
-  static RealClock clock;
+  static RealClock& clock = *new RealClock;
   return clock;
 }
 
