@@ -10,6 +10,7 @@
 #include "platform/launcher/display.h"
 #include "platform/launcher/framescript.h"
 #include "platform/launcher/options.h"
+#include "platform/port/testhooks.h"
 #include "platform/port/window.h"
 #include "platform/win32.h"
 
@@ -53,6 +54,8 @@ int main(int argc, char** argv) {
     std::fputs(usage.c_str(), stdout);
     return 0;
   }
+  // Nothing in this process reads the test record's copy of each presented picture.
+  port::keepPresentedPictures(false);
   if (parsed.options.captureKind != launcher::CaptureKind::None) return launcher::runCapture(parsed.options);
   std::string missing = launcher::missingDisplay(
       std::getenv("DISPLAY"), std::getenv("WAYLAND_DISPLAY"), std::getenv("SDL_VIDEODRIVER"));

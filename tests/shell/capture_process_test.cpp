@@ -26,10 +26,12 @@ namespace {
 namespace fs = std::filesystem;
 
 // nyra with no display and no sound device (capture needs neither), with `environment`
-// ("NAME=value ...") added.
+// ("NAME=value ...") added. The time limit runs in the foreground: otherwise an interrupt
+// sent to it reaches nyra twice (once passed on, once through the process group), and a
+// second interrupt rightly ends the process at once.
 std::string capture(const std::string& environment = "") {
-  return "env -u DISPLAY -u WAYLAND_DISPLAY SDL_AUDIODRIVER=disk " + environment + " /usr/bin/timeout -s KILL 600 " +
-         nyraBinary();
+  return "env -u DISPLAY -u WAYLAND_DISPLAY SDL_AUDIODRIVER=disk " + environment +
+         " /usr/bin/timeout --foreground -s KILL 600 " + nyraBinary();
 }
 const std::string Capture = capture();
 
