@@ -4,9 +4,15 @@
 #include "player/mixer.h"
 
 #include "content/maths.h"
+#include "player/mixloops.h"
 #include "player/song.h"
 
 #include <cstring>
+
+#if defined(__SSE2__)
+#define NYRA_SSE2_MIXING 1
+#include <emmintrin.h>
+#endif
 
 Voice voices[VoiceTableSize];
 std::int32_t rampFrames = 0;
@@ -25,6 +31,7 @@ constexpr int FixedShift = 32;                         // 32.32 positions and st
 constexpr int BoundaryShift = 8;
 constexpr std::uint32_t BoundaryDistanceLimit = 1u << 24;
 constexpr int StereoValues = 2;
+constexpr int FourFrames = 4; // frames per step of the SSE2 loop
 constexpr std::int16_t ConvertMin = -32768;
 constexpr std::int16_t ConvertMax = 32767;
 
@@ -43,20 +50,57 @@ inline float interpolate(const std::int16_t* data, std::int64_t p) {
   return static_cast<float>(data[i]) + t * static_cast<float>(data[i + 1] - data[i]);
 }
 
-template <bool Forward>
-inline std::int64_t advance(std::int64_t p, std::int64_t step) {
-  return Forward ? p + step : p - step;
+#if NYRA_SSE2_MIXING
+// Four frames a step: positions and the two neighbouring samples taken one frame at a
+// time, the arithmetic in lanes.
+std::int64_t mixConstantFour(float* out, std::int32_t blocks, const std::int16_t* data, std::int64_t p,
+                             std::int64_t delta, float factorA, float factorB) {
+  const __m128 fractionFactor = _mm_set1_ps(FractionFactor);
+  const __m128 gainA = _mm_set1_ps(factorA), gainB = _mm_set1_ps(factorB);
+  int here[FourFrames], next[FourFrames], fraction[FourFrames];
+  for (std::int32_t b = 0; b < blocks; ++b) {
+    for (int k = 0; k < FourFrames; ++k) {
+      const std::uint32_t i = static_cast<std::uint32_t>(static_cast<std::uint64_t>(p) >> FixedShift);
+      here[k] = data[i];
+      next[k] = data[i + 1];
+      fraction[k] = static_cast<int>(static_cast<std::uint32_t>(p) >> 1);
+      p += delta;
+    }
+    const __m128i h = _mm_setr_epi32(here[0], here[1], here[2], here[3]);
+    const __m128i n = _mm_setr_epi32(next[0], next[1], next[2], next[3]);
+    const __m128i f = _mm_setr_epi32(fraction[0], fraction[1], fraction[2], fraction[3]);
+    const __m128 t = _mm_mul_ps(_mm_cvtepi32_ps(f), fractionFactor);
+    const __m128 s = _mm_add_ps(_mm_cvtepi32_ps(h), _mm_mul_ps(t, _mm_cvtepi32_ps(_mm_sub_epi32(n, h))));
+    const __m128 left = _mm_mul_ps(s, gainA), right = _mm_mul_ps(s, gainB);
+    _mm_storeu_ps(out, _mm_add_ps(_mm_loadu_ps(out), _mm_unpacklo_ps(left, right)));
+    _mm_storeu_ps(out + 4, _mm_add_ps(_mm_loadu_ps(out + 4), _mm_unpackhi_ps(left, right)));
+    out += StereoValues * FourFrames;
+  }
+  return p;
 }
+#endif
 
-// Constant gain, two frames per iteration; an odd last frame is left to the caller.
-template <bool Forward>
-std::int64_t mixConstant(float* out, std::int32_t frames, const std::int16_t* data, std::int64_t p,
-                         std::int64_t step, float factorA, float factorB) {
-  for (std::int32_t k = 0; k + 1 < frames; k += 2) {
+// Constant gain: the widest loop the processor and sample allow, then frame pairs; an
+// odd last frame is left to the caller.
+std::int64_t mixConstant(float* out, std::int32_t frames, const Sample& sample, std::int64_t p, std::int64_t delta,
+                         float factorA, float factorB) {
+  const std::int16_t* data = sample.data;
+  std::int32_t k = 0;
+  if (sample.length < WideSampleLimit && wideMixingAllowed()) {
+    const std::int32_t blocks = frames / WideFrames;
+    p = mixConstantWide(out, blocks, data, p, delta, factorA, factorB);
+    k = blocks * WideFrames;
+  }
+#if NYRA_SSE2_MIXING
+  const std::int32_t blocks = (frames - k) / FourFrames;
+  p = mixConstantFour(out + StereoValues * k, blocks, data, p, delta, factorA, factorB);
+  k += blocks * FourFrames;
+#endif
+  for (; k + 1 < frames; k += 2) {
     const float s0 = interpolate(data, p);
-    p = advance<Forward>(p, step);
+    p += delta;
     const float s1 = interpolate(data, p);
-    p = advance<Forward>(p, step);
+    p += delta;
     out[2 * k] += s0 * factorA;
     out[2 * k + 1] += s0 * factorB;
     out[2 * k + 2] += s1 * factorA;
@@ -66,16 +110,15 @@ std::int64_t mixConstant(float* out, std::int32_t frames, const std::int16_t* da
 }
 
 // Linearly changing gain: the factors move by their steps after every frame.
-template <bool Forward>
-std::int64_t mixRamp(float* out, std::int32_t frames, const std::int16_t* data, std::int64_t p,
-                     std::int64_t step, float& gainA, float& gainB, float stepA, float stepB) {
+std::int64_t mixRamp(float* out, std::int32_t frames, const std::int16_t* data, std::int64_t p, std::int64_t delta,
+                     float& gainA, float& gainB, float stepA, float stepB) {
   for (std::int32_t k = 0; k < frames; ++k) {
     const float s = interpolate(data, p);
     out[2 * k] += s * gainA;
     out[2 * k + 1] += s * gainB;
     gainA += stepA;
     gainB += stepB;
-    p = advance<Forward>(p, step);
+    p += delta;
   }
   return p;
 }
@@ -112,10 +155,9 @@ inline float appliedGain(std::int32_t currentGain) {
   return static_cast<float>(currentGain) * CurrentGainFactor * GainFactor;
 }
 
-template <bool Forward>
-std::int64_t mixRampSegment(Voice& v, float* out, std::int32_t frames, std::int64_t p, std::int64_t step) {
+std::int64_t mixRampSegment(Voice& v, float* out, std::int32_t frames, std::int64_t p, std::int64_t delta) {
   float gainA = appliedGain(v.currentGainA), gainB = appliedGain(v.currentGainB);
-  p = mixRamp<Forward>(out, frames, v.sample->data, p, step, gainA, gainB, v.rampStepA, v.rampStepB);
+  p = mixRamp(out, frames, v.sample->data, p, delta, gainA, gainB, v.rampStepA, v.rampStepB);
   v.currentGainA = static_cast<std::int32_t>(roundToInt(gainA * GainToCurrent));
   v.currentGainB = static_cast<std::int32_t>(roundToInt(gainB * GainToCurrent));
   v.rampFramesLeft -= frames;
@@ -127,24 +169,25 @@ std::int64_t mixRampSegment(Voice& v, float* out, std::int32_t frames, std::int6
   return p;
 }
 
-template <bool Forward>
-std::int64_t mixConstantSegment(Voice& v, float* out, std::int32_t frames, std::int64_t p, std::int64_t step) {
-  const std::int16_t* data = v.sample->data;
-  p = mixConstant<Forward>(out, frames, data, p, step, static_cast<float>(v.gainA) * GainFactor,
-                           static_cast<float>(v.gainB) * GainFactor);
+std::int64_t mixConstantSegment(Voice& v, float* out, std::int32_t frames, std::int64_t p, std::int64_t delta) {
+  // Silent at both gains, the applied ones included: adding its zeros would change no
+  // sample, so the voice only moves on.
+  if ((v.gainA | v.gainB | v.currentGainA | v.currentGainB) == 0)
+    return static_cast<std::int64_t>(static_cast<std::uint64_t>(p) + static_cast<std::uint64_t>(delta) * static_cast<std::uint64_t>(frames));
+  p = mixConstant(out, frames, *v.sample, p, delta, static_cast<float>(v.gainA) * GainFactor,
+                  static_cast<float>(v.gainB) * GainFactor);
   if (frames & 1) { // the odd frame takes the ramp formula with zero steps
     float gainA = appliedGain(v.currentGainA), gainB = appliedGain(v.currentGainB);
     const std::int32_t last = frames - 1;
-    p = mixRamp<Forward>(out + StereoValues * last, 1, data, p, step, gainA, gainB, 0.0f, 0.0f);
+    p = mixRamp(out + StereoValues * last, 1, v.sample->data, p, delta, gainA, gainB, 0.0f, 0.0f);
   }
   return p;
 }
 
 std::int64_t mixSegment(Voice& v, float* out, std::int32_t frames, std::int64_t p, bool ramp) {
   const std::int64_t step = static_cast<std::int64_t>((std::uint64_t{v.stepInteger} << FixedShift) | v.stepFraction);
-  const bool forward = v.direction != DirectionBackward;
-  if (ramp) return forward ? mixRampSegment<true>(v, out, frames, p, step) : mixRampSegment<false>(v, out, frames, p, step);
-  return forward ? mixConstantSegment<true>(v, out, frames, p, step) : mixConstantSegment<false>(v, out, frames, p, step);
+  const std::int64_t delta = v.direction == DirectionBackward ? -step : step;
+  return ramp ? mixRampSegment(v, out, frames, p, delta) : mixConstantSegment(v, out, frames, p, delta);
 }
 
 // Ping-pong: mirror at the boundary just met, then alternately at the other one until the
@@ -228,7 +271,20 @@ void mixVoices(float* out, std::int32_t frames) {
 
 void convertBlock(std::int16_t* out, const float* in, std::int32_t frames) {
   if (frames <= 0 || !out || !in) return;
-  for (std::int32_t k = 0; k < StereoValues * frames; ++k) {
+  const std::int32_t values = StereoValues * frames;
+  std::int32_t k = 0;
+#if NYRA_SSE2_MIXING
+  // Limited first, then rounded by the processor's default mode (to nearest, ties to even)
+  // and packed. The limits take the value as their second operand, so that a NaN would
+  // come through to the conversion's out-of-range result, -32768, as it does below.
+  const __m128 low = _mm_set1_ps(ConvertMin), high = _mm_set1_ps(ConvertMax);
+  for (; k + 8 <= values; k += 8) {
+    const __m128 a = _mm_max_ps(low, _mm_min_ps(high, _mm_loadu_ps(in + k)));
+    const __m128 b = _mm_max_ps(low, _mm_min_ps(high, _mm_loadu_ps(in + k + 4)));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + k), _mm_packs_epi32(_mm_cvtps_epi32(a), _mm_cvtps_epi32(b)));
+  }
+#endif
+  for (; k < values; ++k) {
     std::int64_t value = roundToInt(in[k]);
     if (value < ConvertMin) value = ConvertMin;
     if (value > ConvertMax) value = ConvertMax;

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 #include "player/mixer.h"
@@ -191,6 +192,112 @@ TEST(MixerConversion, RoundsToEvenAndClips) {
   convertBlock(out.data(), nullptr, 4);
   convertBlock(out.data(), in.data(), 0);
   EXPECT_EQ(out[0], 32767);
+}
+
+// The formula one value at a time, as the conversion must give it.
+std::int16_t convertedOne(float value) {
+  const double rounded = std::nearbyint(static_cast<double>(value));
+  return static_cast<std::int16_t>(rounded < -32768.0 ? -32768 : rounded > 32767.0 ? 32767 : rounded);
+}
+
+TEST(MixerConversion, EveryLengthAndValueAsOneAtATime) {
+  std::vector<float> in;
+  for (float v = -33000.0f; v <= 33000.0f; v += 0.25f) in.push_back(v); // ties, halves, both clips
+  for (float v : {32767.49f, 32767.5f, 32768.0f, -32768.5f, -32769.0f, 0.5f, -0.5f, 1.5f, -1.5f, -0.0f, 3e38f,
+                  -3e38f, INFINITY, -INFINITY})
+    in.push_back(v);
+  if (in.size() % 2) in.push_back(0.0f);
+  std::vector<std::int16_t> out(in.size());
+  convertBlock(out.data(), in.data(), static_cast<std::int32_t>(in.size() / 2));
+  for (std::size_t k = 0; k < in.size(); ++k) ASSERT_EQ(out[k], convertedOne(in[k])) << in[k];
+  for (int frames = 1; frames < 12; ++frames) { // the lengths that leave a remainder
+    std::vector<std::int16_t> part(2 * frames + 2, 99);
+    convertBlock(part.data(), in.data() + 1001, frames);
+    for (int k = 0; k < 2 * frames; ++k) ASSERT_EQ(part[k], convertedOne(in[1001 + k])) << frames;
+    EXPECT_EQ(part[2 * frames], 99) << "written past the end, " << frames;
+  }
+}
+
+// Voice 0 at `step` (32.32) in `direction` with gains 97 and 201, mixed into a buffer of
+// mixed-in noise: the floats after `frames` frames, and the voice after them.
+struct PathRun {
+  std::vector<float> out;
+  Voice voice;
+};
+
+PathRun runPath(Sample& s, std::uint64_t step, std::int32_t direction, std::uint64_t start, int frames, bool wide) {
+  configureMixer(44100);
+  allowWideMixing(wide);
+  Voice& v = voices[0];
+  v.sample = &s;
+  v.position = static_cast<std::uint32_t>(start >> 32);
+  v.positionFraction = static_cast<std::uint32_t>(start);
+  v.stepInteger = static_cast<std::uint32_t>(step >> 32);
+  v.stepFraction = static_cast<std::uint32_t>(step);
+  v.direction = direction;
+  v.gainA = v.lastGainA = 97;
+  v.gainB = v.lastGainB = 201;
+  v.currentGainA = 97 << GainFractionBits;
+  v.currentGainB = 201 << GainFractionBits;
+  PathRun run;
+  run.out.resize(2 * frames);
+  for (int k = 0; k < 2 * frames; ++k) run.out[k] = static_cast<float>((k * 7919) % 2001 - 1000) * 0.37f;
+  mixVoices(run.out.data(), frames);
+  allowWideMixing(true);
+  run.voice = v;
+  return run;
+}
+
+TEST(MixerPaths, EightAndFourFrameLoopsGiveTheSameFloats) {
+  std::vector<std::int16_t> values(30000);
+  for (std::size_t k = 0; k < values.size(); ++k) values[k] = static_cast<std::int16_t>((k * 2654435761u) >> 16);
+  TestSample forward(values, LoopForward, 1000, 20000);
+  TestSample pingPong(values, LoopPingPong, 7, 3);
+  for (Sample* s : {&forward.sample, &pingPong.sample})
+    for (std::uint64_t step : {0x0000000100000000ull, 0x000000002A3B1C0Dull, 0x00000003FFFFFFFFull, 0x000000FE12345678ull})
+      for (int frames : {0, 1, 2, 5, 7, 8, 9, 16, 23, 64, 883}) {
+        const std::int32_t direction = s == &pingPong.sample ? DirectionBackward : DirectionForward;
+        const std::uint64_t start = s == &pingPong.sample ? (8ull << 32) + 0x9ABCDEF0u : (1500ull << 32) + 0x12345678u;
+        const PathRun wide = runPath(*s, step, direction, start, frames, true);
+        const PathRun four = runPath(*s, step, direction, start, frames, false);
+        ASSERT_EQ(std::memcmp(wide.out.data(), four.out.data(), sizeof(float) * wide.out.size()), 0)
+            << step << " " << frames;
+        EXPECT_EQ(wide.voice.position, four.voice.position);
+        EXPECT_EQ(wide.voice.positionFraction, four.voice.positionFraction);
+        EXPECT_EQ(wide.voice.direction, four.voice.direction);
+      }
+}
+
+TEST(MixerPaths, SilentVoiceMovesOnAsIfMixed) {
+  std::vector<std::int16_t> values(5000, 3000);
+  TestSample pingPong(values, LoopPingPong, 100, 900);
+  TestSample forward(values, LoopForward, 10, 20);
+  TestSample unlooped(values, LoopNone, 0, 0);
+  for (Sample* s : {&pingPong.sample, &forward.sample, &unlooped.sample})
+    for (int frames : {1, 2, 883, 1001, 2000}) {
+      Voice after[2];
+      for (int gain : {0, 1}) { // the same voice, silent and barely audible
+        configureMixer(44100);
+        Voice& v = voices[5];
+        v.sample = s;
+        v.position = 950;
+        v.stepInteger = 3;
+        v.stepFraction = 0x40000000u;
+        v.direction = DirectionForward;
+        v.gainA = v.gainB = v.lastGainA = v.lastGainB = gain;
+        v.currentGainA = v.currentGainB = gain << GainFractionBits;
+        std::vector<float> out(2 * frames, 0.0f);
+        mixVoices(out.data(), frames);
+        if (gain == 0) {
+          for (float x : out) ASSERT_EQ(x, 0.0f);
+        }
+        after[gain] = v;
+      }
+      EXPECT_EQ(after[0].position, after[1].position) << frames;
+      EXPECT_EQ(after[0].positionFraction, after[1].positionFraction) << frames;
+      EXPECT_EQ(after[0].direction, after[1].direction) << frames;
+      EXPECT_EQ(after[0].sample, after[1].sample) << frames;
+    }
 }
 
 TEST(MixerFormat, RingAndRampSizesFollowTheRate) {
