@@ -157,7 +157,14 @@ inline float appliedGain(std::int32_t currentGain) {
 
 std::int64_t mixRampSegment(Voice& v, float* out, std::int32_t frames, std::int64_t p, std::int64_t delta) {
   float gainA = appliedGain(v.currentGainA), gainB = appliedGain(v.currentGainB);
-  p = mixRamp(out, frames, v.sample->data, p, delta, gainA, gainB, v.rampStepA, v.rampStepB);
+  std::int32_t done = 0;
+  if (v.sample->length < WideSampleLimit && wideMixingAllowed()) {
+    const std::int32_t blocks = frames / WideFrames;
+    p = mixRampWide(out, blocks, v.sample->data, p, delta, gainA, gainB, v.rampStepA, v.rampStepB);
+    done = blocks * WideFrames;
+  }
+  p = mixRamp(out + StereoValues * done, frames - done, v.sample->data, p, delta, gainA, gainB, v.rampStepA,
+              v.rampStepB);
   v.currentGainA = static_cast<std::int32_t>(roundToInt(gainA * GainToCurrent));
   v.currentGainB = static_cast<std::int32_t>(roundToInt(gainB * GainToCurrent));
   v.rampFramesLeft -= frames;

@@ -1,5 +1,5 @@
 #pragma once
-// The mixer's constant-gain loops for the processor at hand. Every loop gives each frame
+// The mixer's loops for the processor at hand. Every loop gives each frame
 // exactly the float operations of the one-frame formula, in the same order (no fused
 // multiply-add, no reassociation): only how many frames are in flight differs.
 #include <cstdint>
@@ -17,3 +17,7 @@ bool wideMixingAllowed();
 // and a sample shorter than WideSampleLimit.
 std::int64_t mixConstantWide(float* out, std::int32_t blocks, const std::int16_t* data, std::int64_t p,
                              std::int64_t delta, float factorA, float factorB);
+// The same with gains that start at gainA and gainB and move by stepA and stepB after each
+// frame; leaves gainA and gainB at their values after the last frame's step.
+std::int64_t mixRampWide(float* out, std::int32_t blocks, const std::int16_t* data, std::int64_t p,
+                         std::int64_t delta, float& gainA, float& gainB, float stepA, float stepB);

@@ -218,14 +218,16 @@ TEST(MixerConversion, EveryLengthAndValueAsOneAtATime) {
   }
 }
 
-// Voice 0 at `step` (32.32) in `direction` with gains 97 and 201, mixed into a buffer of
-// mixed-in noise: the floats after `frames` frames, and the voice after them.
+// Voice 0 at `step` (32.32) in `direction` with gains 97 and 201, ramping up to them from
+// silence or not, mixed into a buffer of noise: the floats after `frames` frames, and
+// the voice after them.
 struct PathRun {
   std::vector<float> out;
   Voice voice;
 };
 
-PathRun runPath(Sample& s, std::uint64_t step, std::int32_t direction, std::uint64_t start, int frames, bool wide) {
+PathRun runPath(Sample& s, std::uint64_t step, std::int32_t direction, std::uint64_t start, int frames, bool ramp,
+                bool wide) {
   configureMixer(44100);
   allowWideMixing(wide);
   Voice& v = voices[0];
@@ -237,8 +239,8 @@ PathRun runPath(Sample& s, std::uint64_t step, std::int32_t direction, std::uint
   v.direction = direction;
   v.gainA = v.lastGainA = 97;
   v.gainB = v.lastGainB = 201;
-  v.currentGainA = 97 << GainFractionBits;
-  v.currentGainB = 201 << GainFractionBits;
+  v.currentGainA = ramp ? 0 : 97 << GainFractionBits;
+  v.currentGainB = ramp ? 0 : 201 << GainFractionBits;
   PathRun run;
   run.out.resize(2 * frames);
   for (int k = 0; k < 2 * frames; ++k) run.out[k] = static_cast<float>((k * 7919) % 2001 - 1000) * 0.37f;
@@ -253,19 +255,31 @@ TEST(MixerPaths, EightAndFourFrameLoopsGiveTheSameFloats) {
   for (std::size_t k = 0; k < values.size(); ++k) values[k] = static_cast<std::int16_t>((k * 2654435761u) >> 16);
   TestSample forward(values, LoopForward, 1000, 20000);
   TestSample pingPong(values, LoopPingPong, 7, 3);
-  for (Sample* s : {&forward.sample, &pingPong.sample})
-    for (std::uint64_t step : {0x0000000100000000ull, 0x000000002A3B1C0Dull, 0x00000003FFFFFFFFull, 0x000000FE12345678ull})
-      for (int frames : {0, 1, 2, 5, 7, 8, 9, 16, 23, 64, 883}) {
-        const std::int32_t direction = s == &pingPong.sample ? DirectionBackward : DirectionForward;
-        const std::uint64_t start = s == &pingPong.sample ? (8ull << 32) + 0x9ABCDEF0u : (1500ull << 32) + 0x12345678u;
-        const PathRun wide = runPath(*s, step, direction, start, frames, true);
-        const PathRun four = runPath(*s, step, direction, start, frames, false);
-        ASSERT_EQ(std::memcmp(wide.out.data(), four.out.data(), sizeof(float) * wide.out.size()), 0)
-            << step << " " << frames;
-        EXPECT_EQ(wide.voice.position, four.voice.position);
-        EXPECT_EQ(wide.voice.positionFraction, four.voice.positionFraction);
-        EXPECT_EQ(wide.voice.direction, four.voice.direction);
-      }
+  TestSample longPingPong(values, LoopPingPong, 1000, 28000);
+  struct Start {
+    Sample* sample;
+    std::int32_t direction;
+    std::uint64_t position;
+  };
+  // Steps below one sample a frame, one, just below four, and near the top of the range.
+  const std::uint64_t steps[] = {0x000000002A3B1C0Dull, 0x00000000FFFFFFFFull, 0x0000000100000000ull,
+                                 0x00000003FFFFFFFFull, 0x000000FE12345678ull};
+  for (const Start& start : {Start{&forward.sample, DirectionForward, (1500ull << 32) + 0x12345678u},
+                             Start{&pingPong.sample, DirectionBackward, (8ull << 32) + 0x9ABCDEF0u},
+                             Start{&longPingPong.sample, DirectionBackward, (25000ull << 32) + 0x87654321u}})
+    for (std::uint64_t step : steps)
+      for (bool ramp : {false, true})
+        for (int frames : {0, 1, 2, 5, 7, 8, 9, 16, 23, 64, 127, 200, 883}) {
+          const PathRun wide = runPath(*start.sample, step, start.direction, start.position, frames, ramp, true);
+          const PathRun four = runPath(*start.sample, step, start.direction, start.position, frames, ramp, false);
+          ASSERT_EQ(std::memcmp(wide.out.data(), four.out.data(), sizeof(float) * wide.out.size()), 0)
+              << step << " " << frames << " " << ramp;
+          EXPECT_EQ(wide.voice.position, four.voice.position);
+          EXPECT_EQ(wide.voice.positionFraction, four.voice.positionFraction);
+          EXPECT_EQ(wide.voice.direction, four.voice.direction);
+          EXPECT_EQ(wide.voice.currentGainA, four.voice.currentGainA);
+          EXPECT_EQ(wide.voice.currentGainB, four.voice.currentGainB);
+        }
 }
 
 TEST(MixerPaths, SilentVoiceMovesOnAsIfMixed) {
