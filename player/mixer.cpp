@@ -57,18 +57,25 @@ std::int64_t mixConstantFour(float* out, std::int32_t blocks, const std::int16_t
                              std::int64_t delta, float factorA, float factorB) {
   const __m128 fractionFactor = _mm_set1_ps(FractionFactor);
   const __m128 gainA = _mm_set1_ps(factorA), gainB = _mm_set1_ps(factorB);
-  int here[FourFrames], next[FourFrames], fraction[FourFrames];
+  // One frame's sample, its successor and its fraction as lanes of three vectors, built
+  // in registers (through memory the four narrow stores would stall the wide load).
+  const auto frame = [&](__m128i& h, __m128i& n, __m128i& f) {
+    const std::uint32_t i = static_cast<std::uint32_t>(static_cast<std::uint64_t>(p) >> FixedShift);
+    h = _mm_cvtsi32_si128(data[i]);
+    n = _mm_cvtsi32_si128(data[i + 1]);
+    f = _mm_cvtsi32_si128(static_cast<int>(static_cast<std::uint32_t>(p) >> 1));
+    p += delta;
+  };
+  const auto pack = [](__m128i a, __m128i b, __m128i c, __m128i d) {
+    return _mm_unpacklo_epi64(_mm_unpacklo_epi32(a, b), _mm_unpacklo_epi32(c, d));
+  };
   for (std::int32_t b = 0; b < blocks; ++b) {
-    for (int k = 0; k < FourFrames; ++k) {
-      const std::uint32_t i = static_cast<std::uint32_t>(static_cast<std::uint64_t>(p) >> FixedShift);
-      here[k] = data[i];
-      next[k] = data[i + 1];
-      fraction[k] = static_cast<int>(static_cast<std::uint32_t>(p) >> 1);
-      p += delta;
-    }
-    const __m128i h = _mm_setr_epi32(here[0], here[1], here[2], here[3]);
-    const __m128i n = _mm_setr_epi32(next[0], next[1], next[2], next[3]);
-    const __m128i f = _mm_setr_epi32(fraction[0], fraction[1], fraction[2], fraction[3]);
+    __m128i h0, h1, h2, h3, n0, n1, n2, n3, f0, f1, f2, f3;
+    frame(h0, n0, f0);
+    frame(h1, n1, f1);
+    frame(h2, n2, f2);
+    frame(h3, n3, f3);
+    const __m128i h = pack(h0, h1, h2, h3), n = pack(n0, n1, n2, n3), f = pack(f0, f1, f2, f3);
     const __m128 t = _mm_mul_ps(_mm_cvtepi32_ps(f), fractionFactor);
     const __m128 s = _mm_add_ps(_mm_cvtepi32_ps(h), _mm_mul_ps(t, _mm_cvtepi32_ps(_mm_sub_epi32(n, h))));
     const __m128 left = _mm_mul_ps(s, gainA), right = _mm_mul_ps(s, gainB);
