@@ -142,7 +142,13 @@ std::int64_t framesToBoundary(const Voice& v, std::int64_t p) {
   const std::uint64_t scaledDistance = distance >> BoundaryShift;
   const std::uint32_t scaledStep = (v.stepInteger << (FixedShift - BoundaryShift)) + (v.stepFraction >> BoundaryShift);
   if (scaledStep == 0) return -1;
-  return static_cast<std::int64_t>((scaledDistance + scaledStep - 1) / scaledStep);
+  std::uint64_t frames = (scaledDistance + scaledStep - 1) / scaledStep;
+  // The step's lowest 8 fraction bits are left out of the count, which can therefore take
+  // in one frame a hair past the boundary. Going back to a loop at the sample's first
+  // frame, that frame would lie before the data: it is left to the reflection instead.
+  const std::uint64_t step = (std::uint64_t{v.stepInteger} << FixedShift) | v.stepFraction;
+  if (v.direction == DirectionBackward && frames > 0 && here < (frames - 1) * step) --frames;
+  return static_cast<std::int64_t>(frames);
 }
 
 // Starts a ramp when a gain target has changed since the last decision; a running ramp

@@ -121,6 +121,21 @@ TEST(MixerLoops, FoldNeverLandsBeforeTheFirstFrame) {
   }
 }
 
+TEST(MixerLoops, BackwardCountNeverReachesBeforeTheFirstFrame) {
+  // Two frames of 0.25 - 2^-32 from 0.5 - 3 x 2^-32 bring the voice to -2^-32: counted
+  // with the step's lowest fraction bits left out, the boundary would seem three frames
+  // away, and the third frame would read before the data.
+  TestSample s(counting(100), LoopPingPong, 0, 100);
+  Voice& v = steadyVoice(s.sample, 0, 0x7FFFFFFDu);
+  v.stepInteger = 0;
+  v.stepFraction = 0x3FFFFFFFu;
+  v.direction = DirectionBackward;
+  const std::vector<float> out = mix(4);
+  EXPECT_EQ(v.direction, DirectionForward);
+  EXPECT_EQ(out[2 * 2], 0.0f); // reflected to exactly the first frame, whose value is 0
+  EXPECT_NEAR(out[2 * 3], 2.5f, 0.01f); // then on forward: 0.25 of the way to 10
+}
+
 TEST(MixerLoops, EmptySampleStopsAtOnceWithoutReadingData) {
   configureMixer(44100);
   Sample empty{};
