@@ -26,8 +26,12 @@ channels=(4 8 20)
 orders=24 # 24 patterns of 7.68 s: 184 s of audio each
 for c in "${channels[@]}"; do "$bin/busymod" "$c" "$orders" "$work/busy$c.xm"; done
 
-# timeMs COMMAND...: wall milliseconds of one run, output discarded.
+# timeMs OUT COMMAND...: wall milliseconds of one run writing OUT, printed output
+# discarded. OUT is removed first, untimed, so that each run writes a new file (rewriting
+# a truncated one would add the file system's flush on close to either side).
 timeMs() {
+  rm -f "$1"
+  shift
   local start=$EPOCHREALTIME
   "${pin[@]}" "$@" >/dev/null 2>&1
   local end=$EPOCHREALTIME
@@ -39,11 +43,11 @@ for (( r = 1; r <= rounds; r++ )); do
   for c in "${channels[@]}"; do
     m="$work/busy$c.xm"
     if (( r % 2 )); then
-      times[xm2wav$c]+="$(timeMs "$bin/xm2wav" "$m" "$work/a.wav") "
-      times[xmp$c]+="$(timeMs xmp -q --nocmd --norc -i linear -o "$work/b.wav" "$m") "
+      times[xm2wav$c]+="$(timeMs "$work/a.wav" "$bin/xm2wav" "$m" "$work/a.wav") "
+      times[xmp$c]+="$(timeMs "$work/b.wav" xmp -q --nocmd --norc -i linear -o "$work/b.wav" "$m") "
     else
-      times[xmp$c]+="$(timeMs xmp -q --nocmd --norc -i linear -o "$work/b.wav" "$m") "
-      times[xm2wav$c]+="$(timeMs "$bin/xm2wav" "$m" "$work/a.wav") "
+      times[xmp$c]+="$(timeMs "$work/b.wav" xmp -q --nocmd --norc -i linear -o "$work/b.wav" "$m") "
+      times[xm2wav$c]+="$(timeMs "$work/a.wav" "$bin/xm2wav" "$m" "$work/a.wav") "
     fi
   done
   x=$(SDL_VIDEODRIVER=dummy "${pin[@]}" "$bin/nyra_bench" --benchmark_filter='^BM_OfflineRenderBusyModule$' \
