@@ -58,8 +58,9 @@ void mixVoices(float* out, std::int32_t frames);
 // Converts 2 x frames floats to 16-bit: nearest integer (ties to even), clipped.
 void convertBlock(std::int16_t* out, const float* in, std::int32_t frames);
 
-// The constant-gain loop runs eight frames a step where the processor has AVX2 (checked
-// once, at run time), four with SSE2 otherwise; the samples are the same either way.
+// Voices are mixed eight frames a step where the processor has AVX2 (checked once, at run
+// time); otherwise constant gains go four frames a step with SSE2 and ramps one frame at
+// a time. The samples are the same either way.
 bool wideMixingAvailable();
 // Lets tests and benchmarks turn the eight-frame loop off (it is on by default).
 void allowWideMixing(bool allow);
