@@ -42,13 +42,15 @@ hashes() {
   echo "video $video audio $audio"
 }
 
+declare -A hash
 for run in 1 2; do
   echo "recording the whole show ($run of 2)..."
   record "$run"
-  echo "  $(hashes "$scratch/run$run.mkv") frames $(ffprobe -v error -count_packets -select_streams v \
+  hash[$run]=$(hashes "$scratch/run$run.mkv")
+  echo "  ${hash[$run]} frames $(ffprobe -v error -count_packets -select_streams v \
     -show_entries stream=nb_read_packets -of csv=p=0 "$scratch/run$run.mkv")"
 done
-if [ "$(hashes "$scratch/run1.mkv")" = "$(hashes "$scratch/run2.mkv")" ]; then
+if [ "${hash[1]}" = "${hash[2]}" ]; then
   echo "same frames and sound in both recordings: yes"
 else
   echo "same frames and sound in both recordings: NO" >&2
