@@ -16,10 +16,14 @@ namespace {
 std::atomic<bool> allowed{true};
 
 #if NYRA_WIDE_MIXING
-bool processorHasAvx2() {
-  static const bool has = __builtin_cpu_supports("avx2");
-  return has;
+bool detectAvx2() {
+  __builtin_cpu_init(); // may run before the runtime's own constructor has
+  return __builtin_cpu_supports("avx2");
 }
+// Asked once before main: a guarded local static would bring the C++ runtime's exception
+// machinery (and with it printf) into the Windows executable.
+const bool hasAvx2 = detectAvx2();
+bool processorHasAvx2() { return hasAvx2; }
 #endif
 
 } // namespace
