@@ -38,5 +38,15 @@ echo "== Windows cross build (the show against the real Win32 and Direct3D 8 hea
 cmake -S . -B build/windows -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
       -DNYRA_BUILD_TESTS=OFF -DNYRA_BUILD_BENCH=OFF >/dev/null
 cmake --build build/windows -j "$jobs" --target nyra xminfo xm2wav
+# The show must not need the C++ runtime's exception machinery: a guarded local static or
+# a throwing new brings it in, and with it the demangler and printf (about 90 KB).
+if x86_64-w64-mingw32-nm -u $(find build/windows -name '*.obj' -path '*/CMakeFiles/*' ! -path '*/tools/*') |
+   grep -qE '__cxa_guard_acquire|__cxa_throw|__cxa_begin_catch'; then
+  echo "test.sh: the Windows build of the show pulls in the C++ exception runtime:" >&2
+  x86_64-w64-mingw32-nm -A -u $(find build/windows -name '*.obj' -path '*/CMakeFiles/*' ! -path '*/tools/*') |
+    grep -E '__cxa_guard_acquire|__cxa_throw|__cxa_begin_catch' >&2
+  exit 1
+fi
+echo "nyra.exe: $(stat -c %s build/windows/bin/nyra.exe) bytes"
 
 echo "test.sh: $passed passed, 0 failed"
