@@ -1,5 +1,6 @@
 #include "platform/port/rasterizer.h"
 
+#include "platform/port/rastercoarse.h"
 #include "platform/port/rasterquad.h"
 #include "platform/port/rasterspan.h"
 
@@ -139,6 +140,13 @@ bool finiteVertex(const Vertex& v) { return std::isfinite(v.x) && std::isfinite(
 
 float finiteOrZero(float v) { return std::isfinite(v) ? v : 0.0f; }
 
+// Whether two triangles are drawn as the rectangle they tile (see rasterquad.h).
+bool pairedRectangle(const Vertex* const (&first)[3], const Vertex* const (&second)[3], const RasterState& state,
+                     detail::Rectangle& rectangle) {
+  return detail::mayHalveRectangle(*first[0], *first[1], *first[2]) &&
+         detail::tilesRectangle(first, second, state.cull, state.flatShading, rectangle);
+}
+
 class TriangleDrawer {
 public:
   // generalOnly: every run through the general loop (the reference for tests).
@@ -161,10 +169,26 @@ public:
   void prefetchRow(std::int64_t row, std::int64_t column) const;
   // Draws the pair as one rectangle when they tile one (see rasterquad.h); false if not.
   bool drawPair(const Vertex* const (&first)[3], const Vertex* const (&second)[3], const Vertex& shading);
+  // The pair as the rectangle they tile, which pairedRectangle found.
+  void drawRectangle(const Vertex* const (&first)[3], const Vertex* const (&second)[3],
+                     const detail::Rectangle& rectangle, const Vertex& shading);
+  // The depth pre-pass (see drawListDepthFirst): the depth buffer under the triangle or
+  // rectangle lowered to its depths, nothing else drawn. True when it is known to lower
+  // nothing (off the target, or behind the coarse depth): then it draws nothing after.
+  bool drawDepth(const Vertex& v0, const Vertex& v1, const Vertex& v2);
+  bool drawDepthRectangle(const Vertex* const (&first)[3], const Vertex* const (&second)[3],
+                          const detail::Rectangle& rectangle);
+  // Triangles are first tested against the coarse depth (see rastercoarse.h).
+  void useCoarseDepth() { useCoarse_ = useDepth_ && detail::CoarseDepth::covers(state_.depthFunc); }
+  // After the pre-pass: every later write leaves the depth buffer as it is.
+  void depthSettled() { depthSettled_ = true, coarseBegun_ = false; }
 
 private:
   bool setUp(SnappedVertex (&p)[3]);
   void makePlanes(const SnappedVertex (&p)[3], const Vertex& shading);
+  void makeDepthPlane(const Vertex& a, const Vertex& b, const Vertex& c);
+  template <class Runs>
+  void drawDepthRuns(Runs forEach);
   template <class Visit>
   void forEachRun(SnappedVertex (&p)[3], Visit visit);
   template <int LeftCount, int RightCount, class Visit>
@@ -177,6 +201,9 @@ private:
   void chooseDrawer();
   void setSteps();
   bool coloursWithin16Bits() const;
+  bool hiddenByCoarseDepth(std::int64_t nearest);
+  bool triangleHiddenByCoarseDepth(const SnappedVertex (&p)[3], std::int64_t nearest);
+  void coarseDepthTouched();
   void limitRowsByFlatEdge(const SnappedVertex& a, const SnappedVertex& b);
   bool clipToDepthRange(std::int64_t& low, std::int64_t& high, std::int64_t row) const;
   void fillSpan(std::int64_t row, std::int64_t low, std::int64_t high);
@@ -187,6 +214,8 @@ private:
   detail::DrawContext context_;
   bool useDepth_ = false;
   const bool generalOnly_;
+  bool useCoarse_ = false, coarseBegun_ = false, depthSettled_ = false;
+  static thread_local detail::CoarseDepth coarse_; // kept from draw to draw (per thread)
 
   // Per triangle.
   Gradients g_{};
@@ -209,11 +238,12 @@ private:
 };
 
 thread_local std::vector<std::int32_t> TriangleDrawer::runLow_, TriangleDrawer::runHigh_;
+thread_local detail::CoarseDepth TriangleDrawer::coarse_;
 
 void TriangleDrawer::draw(const Vertex& v0, const Vertex& v1, const Vertex& v2, const Vertex& shading) {
   if (!finiteVertex(v0) || !finiteVertex(v1) || !finiteVertex(v2)) return;
   SnappedVertex p[3] = {{snap(v0.x), snap(v0.y), &v0}, {snap(v1.x), snap(v1.y), &v1}, {snap(v2.x), snap(v2.y), &v2}};
-  if (!setUp(p)) return;
+  if (!setUp(p) || triangleHiddenByCoarseDepth(p, detail::nearestDepth(v0.z, v1.z, v2.z))) return;
   makePlanes(p, shading);
   setSteps();
   chooseDrawer();
@@ -221,17 +251,25 @@ void TriangleDrawer::draw(const Vertex& v0, const Vertex& v1, const Vertex& v2, 
     drawRuns([&](auto visit) { forEachRun(p, visit); });
   else
     walkRows(p);
+  coarseDepthTouched();
 }
 
 bool TriangleDrawer::drawPair(const Vertex* const (&first)[3], const Vertex* const (&second)[3],
                               const Vertex& shading) {
   detail::Rectangle rectangle;
-  if (!detail::mayHalveRectangle(*first[0], *first[1], *first[2]) ||
-      !detail::tilesRectangle(first, second, state_.cull, state_.flatShading, rectangle))
-    return false;
+  if (!pairedRectangle(first, second, state_, rectangle)) return false;
+  drawRectangle(first, second, rectangle, shading);
+  return true;
+}
+
+void TriangleDrawer::drawRectangle(const Vertex* const (&first)[3], const Vertex* const (&second)[3],
+                                   const detail::Rectangle& rectangle, const Vertex& shading) {
   SnappedVertex p[3];
   for (int i = 0; i < 3; ++i) p[i] = {snap(first[i]->x), snap(first[i]->y), first[i]};
-  if (!setUp(p)) return true; // wholly off the target
+  if (!setUp(p)) return; // wholly off the target
+  std::int64_t nearest = std::min(detail::nearestDepth(first[0]->z, first[1]->z, first[2]->z),
+                                  detail::nearestDepth(second[0]->z, second[1]->z, second[2]->z));
+  if (hiddenByCoarseDepth(nearest)) return;
   makePlanes(p, shading);
   setSteps();
   chooseDrawer();
@@ -241,7 +279,61 @@ bool TriangleDrawer::drawPair(const Vertex* const (&first)[3], const Vertex* con
     forEachRectangleRun(rectangle, [&](std::int64_t row, std::int64_t low, std::int64_t high) {
       fillSpan(row, low, high);
     });
-  return true;
+  coarseDepthTouched();
+}
+
+bool TriangleDrawer::drawDepth(const Vertex& v0, const Vertex& v1, const Vertex& v2) {
+  if (!finiteVertex(v0) || !finiteVertex(v1) || !finiteVertex(v2)) return true;
+  SnappedVertex p[3] = {{snap(v0.x), snap(v0.y), &v0}, {snap(v1.x), snap(v1.y), &v1}, {snap(v2.x), snap(v2.y), &v2}};
+  if (!setUp(p) || triangleHiddenByCoarseDepth(p, detail::nearestDepth(v0.z, v1.z, v2.z))) return true;
+  makeDepthPlane(*p[0].source, *p[1].source, *p[2].source);
+  drawDepthRuns([&](auto visit) { forEachRun(p, visit); });
+  return false;
+}
+
+bool TriangleDrawer::drawDepthRectangle(const Vertex* const (&first)[3], const Vertex* const (&second)[3],
+                                        const detail::Rectangle& rectangle) {
+  SnappedVertex p[3];
+  for (int i = 0; i < 3; ++i) p[i] = {snap(first[i]->x), snap(first[i]->y), first[i]};
+  if (!setUp(p)) return true;
+  std::int64_t nearest = std::min(detail::nearestDepth(first[0]->z, first[1]->z, first[2]->z),
+                                  detail::nearestDepth(second[0]->z, second[1]->z, second[2]->z));
+  if (hiddenByCoarseDepth(nearest)) return true;
+  makeDepthPlane(*p[0].source, *p[1].source, *p[2].source);
+  drawDepthRuns([&](auto visit) { forEachRectangleRun(rectangle, visit); });
+  return false;
+}
+
+// The runs `forEach` yields, through the depth pre-pass loop.
+template <class Runs>
+void TriangleDrawer::drawDepthRuns(Runs forEach) {
+  detail::prepareWideDepthSteps(context_, z_.stepX);
+  detail::RunsDrawer saved = runsDrawer_;
+  runsDrawer_ = detail::wideDepthRunsDrawer();
+  drawRuns(forEach);
+  runsDrawer_ = saved;
+  coarseDepthTouched();
+}
+
+// Whether the coarse depth shows the triangle set up last (its bounding box) wholly
+// hidden, no pixel of it nearer than `nearest`.
+bool TriangleDrawer::hiddenByCoarseDepth(std::int64_t nearest) {
+  if (!useCoarse_) return false;
+  if (!coarseBegun_) coarse_.begin(depth_, state_.depthFunc), coarseBegun_ = true;
+  return coarse_.hides(int(g_.originX), int(firstRow_), int(lastColumn_), int(lastRow_), nearest);
+}
+
+bool TriangleDrawer::triangleHiddenByCoarseDepth(const SnappedVertex (&p)[3], std::int64_t nearest) {
+  if (!useCoarse_) return false;
+  if (!coarseBegun_) coarse_.begin(depth_, state_.depthFunc), coarseBegun_ = true;
+  const double x[3] = {p[0].x / SubPixelScale, p[1].x / SubPixelScale, p[2].x / SubPixelScale};
+  const double y[3] = {p[0].y / SubPixelScale, p[1].y / SubPixelScale, p[2].y / SubPixelScale};
+  return coarse_.hidesTriangle(x, y, int(g_.originX), int(firstRow_), int(lastColumn_), int(lastRow_), nearest);
+}
+
+// After drawing the triangle set up last: the depths under its bounding box may be lower.
+void TriangleDrawer::coarseDepthTouched() {
+  if (useCoarse_ && state_.depthWrite && !depthSettled_) coarse_.touched(int(g_.originX), int(firstRow_), int(lastColumn_), int(lastRow_));
 }
 
 void TriangleDrawer::chooseDrawer() {
@@ -350,9 +442,7 @@ void TriangleDrawer::makePlanes(const SnappedVertex (&p)[3], const Vertex& shadi
       diffuse_[i] = same < i ? diffuse_[same] : g_.fixedPlane(ca, cb, cc, FixedHalf);
     }
 
-  if (useDepth_ || a.z < 0 || a.z > 1 || b.z < 0 || b.z > 1 || c.z < 0 || c.z > 1)
-    z_ = g_.fixedPlane(a.z * DepthScale, b.z * DepthScale, c.z * DepthScale);
-  clipDepth_ = a.z < 0 || a.z > 1 || b.z < 0 || b.z > 1 || c.z < 0 || c.z > 1;
+  makeDepthPlane(a, b, c);
 
   if (!context_.textured) {
     kind_.perspective = false;
@@ -378,6 +468,12 @@ void TriangleDrawer::makePlanes(const SnappedVertex (&p)[3], const Vertex& shadi
   q_ = doublePlane(a.rhw, b.rhw, c.rhw);
   uq_ = doublePlane(ua * a.rhw, ub * b.rhw, uc * c.rhw);
   vq_ = doublePlane(va * a.rhw, vb * b.rhw, vc * c.rhw);
+}
+
+// The depth plane, and whether runs are cut to the depths 0..1.
+void TriangleDrawer::makeDepthPlane(const Vertex& a, const Vertex& b, const Vertex& c) {
+  clipDepth_ = a.z < 0 || a.z > 1 || b.z < 0 || b.z > 1 || c.z < 0 || c.z > 1;
+  if (useDepth_ || clipDepth_) z_ = g_.fixedPlane(a.z * DepthScale, b.z * DepthScale, c.z * DepthScale);
 }
 
 // A horizontal edge only limits the rows: a top edge (going right) keeps its own row, a
@@ -567,11 +663,116 @@ void TriangleDrawer::fillSpan(std::int64_t row, std::int64_t low, std::int64_t h
   drawer_(span, context_);
 }
 
+// Long lists of opaque triangles under LESSEQUAL with depth writes are drawn in two
+// passes. The first lowers the depth buffer to every pixel's nearest depth, in any
+// order, so nearest first: then most triangles lie wholly behind the coarse depth and
+// are dropped unwalked. The second draws as usual: a fragment now passes only where its
+// depth equals the nearest, and the last such fragment, which is what one pass leaves
+// at a pixel, is again the last one written. Where the output reads the target (blending)
+// every passing fragment would count, so those draws keep one pass. The first pass costs
+// more than it saves unless the triangles cover the target several times over.
+constexpr int DepthFirstTriangles = 256;
+constexpr double DepthFirstCover = 3.0;
+
+// Roughly how many times the triangles cover the target: their area with the corners
+// held to the target (a mesh may reach far beyond it), over the target's.
+double timesCovered(const ColorTarget& color, const Vertex* vertices, int count) {
+  const double width = color.width, height = color.height;
+  auto x = [&](const Vertex& v) { return std::clamp(double(v.x), 0.0, width); };
+  auto y = [&](const Vertex& v) { return std::clamp(double(v.y), 0.0, height); };
+  double area = 0;
+  for (int i = 0; i + 2 < count; i += 3) {
+    const Vertex &a = vertices[i], &b = vertices[i + 1], &c = vertices[i + 2];
+    double twice = (x(b) - x(a)) * (y(c) - y(a)) - (x(c) - x(a)) * (y(b) - y(a));
+    if (std::isfinite(twice)) area += std::abs(twice) / 2;
+  }
+  return area / (width * height);
+}
+
+} // namespace
+
+namespace detail {
+bool drawsDepthFirst(const ColorTarget& color, const DepthTarget& depth, const RasterState& state,
+                     const Vertex* vertices, int count, Topology topology) {
+  bool ignoresTarget = !state.blendEnabled || (state.destBlend == BlendFactor::Zero &&
+                                               state.srcBlend != BlendFactor::DestColor &&
+                                               state.srcBlend != BlendFactor::InvDestColor);
+  return topology == Topology::TriangleList && count / 3 >= DepthFirstTriangles &&
+         state.depthEnabled && depth.values && state.depthFunc == DepthFunc::LessEqual && state.depthWrite &&
+         ignoresTarget && detail::wideDepthRunsDrawer() != nullptr &&
+         timesCovered(color, vertices, count) >= DepthFirstCover;
+}
+} // namespace detail
+
+namespace {
+
+// A triangle list drawn as a triangle or a pair drawn as one rectangle, in list order.
+struct ListUnit {
+  std::int32_t first; // vertex index
+  bool pair;
+  bool hidden; // found to draw nothing by the depth pre-pass
+  detail::Rectangle rectangle; // when a pair
+};
+
+void drawListDepthFirst(TriangleDrawer& drawer, const RasterState& state, const Vertex* vertices, int count) {
+  // Kept from draw to draw (per thread), as the runs are.
+  static thread_local std::vector<ListUnit> units;
+  static thread_local std::vector<std::int32_t> order;
+  static thread_local std::vector<std::uint16_t> nearest;
+  constexpr int Buckets = 256;
+  drawer.useCoarseDepth();
+  units.clear();
+  for (int i = 0; i + 2 < count; i += 3) {
+    const Vertex* v = vertices + i;
+    ListUnit unit{i, false, false, {}};
+    if (i + 5 < count && pairedRectangle({v, v + 1, v + 2}, {v + 3, v + 4, v + 5}, state, unit.rectangle)) {
+      unit.pair = true;
+      i += 3;
+    }
+    units.push_back(unit);
+  }
+  // Nearest first, to a 256th of the depth range: sorted by bucket.
+  std::size_t unitCount = units.size();
+  nearest.resize(unitCount);
+  order.resize(unitCount);
+  int counts[Buckets + 1] = {};
+  for (std::size_t u = 0; u < unitCount; ++u) {
+    const Vertex* v = vertices + units[u].first;
+    std::int64_t z = detail::nearestDepth(v[0].z, v[1].z, v[2].z);
+    if (units[u].pair) z = std::min(z, detail::nearestDepth(v[3].z, v[4].z, v[5].z));
+    nearest[u] = std::uint16_t(std::clamp<std::int64_t>(z, 0, 0xFFFF));
+    ++counts[(nearest[u] >> 8) + 1];
+  }
+  for (int b = 1; b <= Buckets; ++b) counts[b] += counts[b - 1];
+  for (std::size_t u = 0; u < unitCount; ++u) order[std::size_t(counts[nearest[u] >> 8]++)] = std::int32_t(u);
+
+  // A unit behind the coarse depth now is behind the nearest depths too.
+  for (std::int32_t u : order) {
+    ListUnit& unit = units[std::size_t(u)];
+    const Vertex* v = vertices + unit.first;
+    unit.hidden = unit.pair ? drawer.drawDepthRectangle({v, v + 1, v + 2}, {v + 3, v + 4, v + 5}, unit.rectangle)
+                            : drawer.drawDepth(v[0], v[1], v[2]);
+  }
+  drawer.depthSettled();
+  for (std::size_t u = 0; u < unitCount; ++u) {
+    if (units[u].hidden) continue;
+    const Vertex* v = vertices + units[u].first;
+    if (units[u].pair) {
+      drawer.drawRectangle({v, v + 1, v + 2}, {v + 3, v + 4, v + 5}, units[u].rectangle, v[0]);
+      continue;
+    }
+    if (u + 1 < unitCount) drawer.prefetch(v[3], v[4], v[5]);
+    drawer.draw(v[0], v[1], v[2], v[0]);
+  }
+}
+
 // drawTriangles, with the choice of span loops for tests (see drawTrianglesGeneral).
 void drawWith(const ColorTarget& color, const DepthTarget& depth, const RasterState& state, const Vertex* vertices,
               int count, Topology topology, bool generalOnly) {
   if (!color.pixels || color.width <= 0 || color.height <= 0 || count < 3) return;
   TriangleDrawer drawer(color, depth, state, generalOnly);
+  if (!generalOnly && detail::drawsDepthFirst(color, depth, state, vertices, count, topology))
+    return drawListDepthFirst(drawer, state, vertices, count);
   switch (topology) {
   case Topology::TriangleList:
     for (int i = 0; i + 2 < count; i += 3) {

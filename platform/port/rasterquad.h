@@ -14,9 +14,11 @@ struct Rectangle {
 };
 
 // A cheap first test, inline for the meshes whose pairs never tile a rectangle: half of
-// an axis-aligned rectangle has two corners on one column and two on one row.
+// an axis-aligned rectangle has two corners on one column and two on one row, and not
+// all three on one (a mesh's collapsed triangles, which draw nothing either way).
 inline bool mayHalveRectangle(const Vertex& a, const Vertex& b, const Vertex& c) {
-  return (a.x == b.x || b.x == c.x || a.x == c.x) && (a.y == b.y || b.y == c.y || a.y == c.y);
+  return (a.x == b.x || b.x == c.x || a.x == c.x) && (a.y == b.y || b.y == c.y || a.y == c.y) &&
+         (a.x != b.x || b.x != c.x) && (a.y != b.y || b.y != c.y);
 }
 
 // True when (a0, a1, a2) and (b0, b1, b2) are the two halves of one rectangle, neither is

@@ -162,6 +162,13 @@ SpanDrawer chooseSpanDrawer(const DrawContext& context, TriangleKind kind);
 // kind, or null when they do not cover it or are not available (context.wide false).
 RunsDrawer chooseRunsDrawer(const DrawContext& context, TriangleKind kind);
 
+// The depth pre-pass of whole triangles (see drawTriangles): each stored depth lowered to
+// the incoming one where that is nearer, as LESSEQUAL with depth writes does, and no
+// colour drawn. Null when the eight-pixel loops are not available.
+RunsDrawer wideDepthRunsDrawer();
+// Fills the depth row of context.wideSteps for it.
+void prepareWideDepthSteps(DrawContext& context, std::int64_t zStep);
+
 // The general per-pixel loop alone: the reference every specialised loop must match.
 SpanDrawer generalSpanDrawer(TriangleKind kind);
 
@@ -170,6 +177,12 @@ SpanDrawer generalSpanDrawer(TriangleKind kind);
 bool wideSpansAvailable();
 void allowWideSpans(bool allowed);
 bool wideSpansAllowed();
+
+// Whether drawTriangles draws these triangles in two passes, the depth first (see
+// rasterizer.cpp): a long list of opaque triangles under LESSEQUAL with depth writes
+// that covers the target several times over.
+bool drawsDepthFirst(const ColorTarget& color, const DepthTarget& depth, const RasterState& state,
+                     const Vertex* vertices, int count, Topology topology);
 
 // raster::drawTriangles with every run drawn by the general loop, for tests that compare
 // the specialised loops against it pixel for pixel.

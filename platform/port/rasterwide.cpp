@@ -14,6 +14,7 @@
 #include <immintrin.h>
 #endif
 
+#include <algorithm>
 #include <atomic>
 
 namespace raster::detail {
@@ -118,7 +119,7 @@ struct WideConstants {
         widthMask(_mm256_set1_epi32(int(context.widthMask))), heightMask(_mm256_set1_epi32(int(context.heightMask))),
         widthShift(_mm_cvtsi32_si128(context.widthShift)), constantDiffuse(_mm256_set1_epi32(int(context.constantDiffuse))),
         steps(context.wideSteps), colorEnd(context.colorEnd), depthEnd(context.depthEnd),
-        coloursFitLanes(context.coloursFitLanes) {}
+        textureWidth(int(context.widthMask) + 1), coloursFitLanes(context.coloursFitLanes) {}
 
   const int* texels;
   __m256i widthMask, heightMask;
@@ -127,6 +128,7 @@ struct WideConstants {
   const WideStepTable& steps;
   const std::uint32_t* colorEnd;
   const std::uint16_t* depthEnd;
+  int textureWidth;
   bool coloursFitLanes;
 };
 
@@ -398,11 +400,24 @@ template <Shade S, Colours C, Output O, bool Depth>
   }
 }
 
+// The texels of eight pixels of one texture row. A texture stretched over the screen
+// gives eight pixels at most eight neighbouring texels, in order: one load of those, and
+// each pixel's picked out of it.
+WIDE_INLINE __m256i rowTexels(const int* row, const Lanes8& column, const WideConstants& constants) {
+  __m256i index = _mm256_and_si256(column.whole, constants.widthMask);
+  int first = _mm256_cvtsi256_si32(index);
+  __m256i offset = _mm256_sub_epi32(index, _mm256_set1_epi32(first));
+  const __m256i last = _mm256_set1_epi32(WideBlock - 1);
+  bool near = _mm256_testc_si256(last, _mm256_max_epu32(offset, last)) && first + WideBlock <= constants.textureWidth;
+  if (near) return _mm256_permutevar8x32_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(row + first)), offset);
+  return loadTexels(row, index);
+}
+
 // The stage result of eight pixels of a flat run: `texels` is the run's texture row.
 template <Shade S>
 WIDE_INLINE __m256i flatSource(const int* texels, const Lanes8& column, const WideConstants& constants) {
   __m256i texel = _mm256_setzero_si256();
-  if constexpr (S != Shade::Diffuse) texel = loadTexels(texels, _mm256_and_si256(column.whole, constants.widthMask));
+  if constexpr (S != Shade::Diffuse) texel = rowTexels(texels, column, constants);
   return shadeSource<S>(texel, constants.constantDiffuse);
 }
 
@@ -454,6 +469,44 @@ template <Shade S, Output O, bool Depth>
       sRow += s.stepY;
       tRow += t.stepY;
     }
+  }
+}
+
+// The depth pre-pass over one run: each stored value lowered to the incoming one where
+// that is nearer (LESSEQUAL with depth writes, and no colour).
+WIDE_INLINE void lowerDepths(std::uint16_t* depth, int count, Lanes8 z, const WideConstants& constants) {
+  int i = 0;
+  for (; i + WideBlock <= count; i += WideBlock) {
+    __m128i* at = reinterpret_cast<__m128i*>(depth + i);
+    _mm_storeu_si128(at, _mm_min_epu16(narrow16(low16(z.whole)), _mm_loadu_si128(at)));
+    advance(z, constants.steps, WideZ);
+  }
+  int rest = count - i;
+  if (rest == 0) return;
+  __m128i incoming = narrow16(low16(z.whole));
+  if (depth + i + WideBlock <= constants.depthEnd) {
+    __m128i* at = reinterpret_cast<__m128i*>(depth + i);
+    __m128i stored = _mm_loadu_si128(at);
+    _mm_storeu_si128(at, _mm_blendv_epi8(_mm_min_epu16(incoming, stored), stored, pastRun(rest)));
+    return;
+  }
+  alignas(16) std::uint16_t values[WideBlock];
+  _mm_store_si128(reinterpret_cast<__m128i*>(values), incoming);
+  for (int k = 0; k < rest; ++k) depth[i + k] = std::min(depth[i + k], values[k]);
+}
+
+// The depth pre-pass over a whole triangle: only its depth plane is read.
+[[gnu::target("avx2")]] void wideDepthRuns(const TriangleRuns& runs, const DrawContext& context) {
+  const WideConstants constants(context);
+  const Plane& z = *runs.z;
+  const std::int64_t pitch = runs.depth->pitch, originX = runs.originX;
+  std::int64_t zRow = z.start + z.stepY * (runs.firstRow - runs.originY) + FixedHalf;
+  std::uint16_t* depthRow = runs.depth->values + runs.firstRow * pitch;
+  for (int row = 0; row < runs.rows; ++row, depthRow += pitch, zRow += z.stepY) {
+    std::int32_t low = runs.low[row], high = runs.high[row];
+    if (low <= high)
+      lowerDepths(depthRow + low, high - low + 1, startLanes(zRow + z.stepX * (low - originX), constants.steps, WideZ),
+                  constants);
   }
 }
 
@@ -535,6 +588,21 @@ void prepareWideSteps(DrawContext& context, TriangleKind kind, const Span& steps
   }
 #else
   (void)context, (void)kind, (void)steps;
+#endif
+}
+
+RunsDrawer wideDepthRunsDrawer() {
+#if NYRA_WIDE_SPANS
+  if (wideSpansAllowed()) return wideDepthRuns;
+#endif
+  return nullptr;
+}
+
+void prepareWideDepthSteps(DrawContext& context, std::int64_t zStep) {
+#if NYRA_WIDE_SPANS
+  prepareAttribute(context.wideSteps, WideZ, zStep);
+#else
+  (void)context, (void)zStep;
 #endif
 }
 

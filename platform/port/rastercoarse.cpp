@@ -1,0 +1,135 @@
+#include "platform/port/rastercoarse.h"
+
+#include <algorithm>
+#include <cmath>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace raster::detail {
+namespace {
+
+constexpr int TileSize = 1 << CoarseDepth::TileBits;
+constexpr double DepthScale = 65535.0;
+
+#if defined(__SSE2__)
+// The largest value of `rows` rows of eight, `pitch` values apart. SSE2 compares 16-bit
+// lanes as signed: flipping the top bit keeps the order.
+std::uint16_t largestOfRows(const std::uint16_t* values, int rows, int pitch) {
+  const __m128i flip = _mm_set1_epi16(std::int16_t(0x8000));
+  __m128i most = flip; // 0, flipped
+  for (int r = 0; r < rows; ++r, values += pitch)
+    most = _mm_max_epi16(most, _mm_xor_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(values)), flip));
+  most = _mm_max_epi16(most, _mm_shuffle_epi32(most, _MM_SHUFFLE(1, 0, 3, 2)));
+  most = _mm_max_epi16(most, _mm_shuffle_epi32(most, _MM_SHUFFLE(2, 3, 0, 1)));
+  most = _mm_max_epi16(most, _mm_shufflelo_epi16(most, _MM_SHUFFLE(2, 3, 0, 1)));
+  return std::uint16_t(_mm_cvtsi128_si32(most) ^ 0x8000);
+}
+#endif
+
+} // namespace
+
+bool CoarseDepth::covers(DepthFunc func) {
+  return func == DepthFunc::Less || func == DepthFunc::LessEqual || func == DepthFunc::Equal;
+}
+
+void CoarseDepth::begin(const DepthTarget& depth, DepthFunc func) {
+  depth_ = depth;
+  tilesAcross_ = (depth.width + TileSize - 1) >> TileBits;
+  tilesDown_ = (depth.height + TileSize - 1) >> TileBits;
+  // LESS fails on an equal value, LESSEQUAL and EQUAL only on a greater one.
+  margin_ = func == DepthFunc::Less ? 0 : 1;
+  std::size_t tiles = std::size_t(tilesAcross_) * std::size_t(tilesDown_);
+  if (largest_.size() < tiles) {
+    largest_.resize(tiles);
+    measured_.resize(tiles);
+  }
+  if (++generation_ == 0) { // wrapped: no entry may look current
+    std::fill(measured_.begin(), measured_.end(), 0);
+    generation_ = 1;
+  }
+}
+
+std::uint16_t CoarseDepth::measure(int tileX, int tileY) {
+  std::size_t index = std::size_t(tileY) * std::size_t(tilesAcross_) + std::size_t(tileX);
+  int x0 = tileX << TileBits, y0 = tileY << TileBits;
+  int columns = std::min(TileSize, depth_.width - x0), rows = std::min(TileSize, depth_.height - y0);
+  const std::uint16_t* values = depth_.values + std::ptrdiff_t(y0) * depth_.pitch + x0;
+  std::uint16_t most = 0;
+#if defined(__SSE2__)
+  if (columns == TileSize) most = std::max(largestOfRows(values, rows, depth_.pitch), largestOfRows(values + 8, rows, depth_.pitch));
+  else
+#endif
+    for (int r = 0; r < rows; ++r)
+      for (int c = 0; c < columns; ++c) most = std::max(most, values[std::ptrdiff_t(r) * depth_.pitch + c]);
+  largest_[index] = most;
+  measured_[index] = generation_;
+  return most;
+}
+
+inline bool CoarseDepth::bandHides(int tileY, int x0, int x1, std::int64_t nearest) {
+  const std::size_t row = std::size_t(tileY) * std::size_t(tilesAcross_);
+  const std::uint32_t* measured = measured_.data() + row;
+  const std::uint16_t* largest = largest_.data() + row;
+  const std::int64_t farthestHiding = nearest - margin_; // a tile hides if its values are all at most this
+  for (int tileX = x0 >> TileBits; tileX <= x1 >> TileBits; ++tileX) {
+    std::uint16_t most = measured[tileX] == generation_ ? largest[tileX] : measure(tileX, tileY);
+    if (most > farthestHiding) return false;
+  }
+  return true;
+}
+
+bool CoarseDepth::hides(int x0, int y0, int x1, int y1, std::int64_t nearest) {
+  if (nearest < margin_ || x1 >= depth_.width || y1 >= depth_.height) return false;
+  for (int tileY = y0 >> TileBits; tileY <= y1 >> TileBits; ++tileY)
+    if (!bandHides(tileY, x0, x1, nearest)) return false;
+  return true;
+}
+
+bool CoarseDepth::hidesTriangle(const double (&x)[3], const double (&y)[3], int x0, int y0, int x1, int y1,
+                                std::int64_t nearest) {
+  if (nearest < margin_ || x1 >= depth_.width || y1 >= depth_.height) return false;
+  struct Edge {
+    double top, bottom, x, y, slope; // rows top..bottom; x = x + (row - y) * slope
+  } edges[3];
+  for (int e = 0; e < 3; ++e) {
+    double xa = x[e], ya = y[e], xb = x[(e + 1) % 3], yb = y[(e + 1) % 3];
+    edges[e] = {std::min(ya, yb), std::max(ya, yb), xa, ya, ya != yb ? (xb - xa) / (yb - ya) : 0.0};
+  }
+  for (int tileY = y0 >> TileBits; tileY <= y1 >> TileBits; ++tileY) {
+    // The triangle's columns within the band's rows: its edges clipped to the band,
+    // widened by a pixel for the pixel centres between.
+    double top = std::max(y0, tileY << TileBits), bottom = std::min(y1, (tileY << TileBits) + TileSize - 1);
+    double left = x1 + 1, right = x0 - 1;
+    for (const Edge& edge : edges) {
+      double low = std::max(edge.top, top), high = std::min(edge.bottom, bottom);
+      if (low > high) continue;
+      double atLow = edge.x + (low - edge.y) * edge.slope, atHigh = edge.x + (high - edge.y) * edge.slope;
+      left = std::min({left, atLow, atHigh});
+      right = std::max({right, atLow, atHigh});
+    }
+    if (left > right) continue; // the triangle has no pixel centre in the band
+    int first = std::max(x0, int(std::floor(left)) - 1), last = std::min(x1, int(std::ceil(right)) + 1);
+    if (first <= last && !bandHides(tileY, first, last, nearest)) return false;
+  }
+  return true;
+}
+
+void CoarseDepth::touched(int x0, int y0, int x1, int y1) {
+  x1 = std::min(x1, depth_.width - 1);
+  y1 = std::min(y1, depth_.height - 1);
+  for (int tileY = y0 >> TileBits; tileY <= y1 >> TileBits; ++tileY)
+    for (int tileX = x0 >> TileBits; tileX <= x1 >> TileBits; ++tileX)
+      measured_[std::size_t(tileY) * std::size_t(tilesAcross_) + std::size_t(tileX)] = 0;
+}
+
+std::int64_t nearestDepth(float z0, float z1, float z2) {
+  double nearest = double(std::min({z0, z1, z2})) * DepthScale;
+  if (!(nearest >= 0)) return -1; // reaches in front of the near plane: hides nothing
+  // A pixel's depth is its plane value rounded to nearest; the planes' fixed-point steps
+  // err by far less than a unit over a target, and one more unit keeps the bound safe.
+  return std::int64_t(std::floor(std::min(nearest, 2.0 * DepthScale))) - 1;
+}
+
+} // namespace raster::detail
