@@ -14,13 +14,17 @@ constexpr int TileSize = 1 << CoarseDepth::TileBits;
 constexpr double DepthScale = 65535.0;
 
 #if defined(__SSE2__)
-// The largest value of `rows` rows of eight, `pitch` values apart. SSE2 compares 16-bit
-// lanes as signed: flipping the top bit keeps the order.
-std::uint16_t largestOfRows(const std::uint16_t* values, int rows, int pitch) {
+// The largest depth in `rows` rows of eight keys, `pitch` keys apart. The depths are
+// shifted down with their sign, so that packing them to 16 bits keeps every bit, and
+// compared as signed with the top bit flipped, which keeps their order.
+std::uint16_t largestOfRows(const std::uint32_t* keys, int rows, int pitch) {
   const __m128i flip = _mm_set1_epi16(std::int16_t(0x8000));
   __m128i most = flip; // 0, flipped
-  for (int r = 0; r < rows; ++r, values += pitch)
-    most = _mm_max_epi16(most, _mm_xor_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(values)), flip));
+  for (int r = 0; r < rows; ++r, keys += pitch) {
+    __m128i low = _mm_srai_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(keys)), 16);
+    __m128i high = _mm_srai_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(keys + 4)), 16);
+    most = _mm_max_epi16(most, _mm_xor_si128(_mm_packs_epi32(low, high), flip));
+  }
   most = _mm_max_epi16(most, _mm_shuffle_epi32(most, _MM_SHUFFLE(1, 0, 3, 2)));
   most = _mm_max_epi16(most, _mm_shuffle_epi32(most, _MM_SHUFFLE(2, 3, 0, 1)));
   most = _mm_max_epi16(most, _mm_shufflelo_epi16(most, _MM_SHUFFLE(2, 3, 0, 1)));
@@ -30,16 +34,10 @@ std::uint16_t largestOfRows(const std::uint16_t* values, int rows, int pitch) {
 
 } // namespace
 
-bool CoarseDepth::covers(DepthFunc func) {
-  return func == DepthFunc::Less || func == DepthFunc::LessEqual || func == DepthFunc::Equal;
-}
-
-void CoarseDepth::begin(const DepthTarget& depth, DepthFunc func) {
-  depth_ = depth;
-  tilesAcross_ = (depth.width + TileSize - 1) >> TileBits;
-  tilesDown_ = (depth.height + TileSize - 1) >> TileBits;
-  // LESS fails on an equal value, LESSEQUAL and EQUAL only on a greater one.
-  margin_ = func == DepthFunc::Less ? 0 : 1;
+void CoarseDepth::begin(const DepthKeys& keys) {
+  keys_ = keys;
+  tilesAcross_ = (keys.width + TileSize - 1) >> TileBits;
+  tilesDown_ = (keys.height + TileSize - 1) >> TileBits;
   std::size_t tiles = std::size_t(tilesAcross_) * std::size_t(tilesDown_);
   if (largest_.size() < tiles) {
     largest_.resize(tiles);
@@ -54,15 +52,17 @@ void CoarseDepth::begin(const DepthTarget& depth, DepthFunc func) {
 std::uint16_t CoarseDepth::measure(int tileX, int tileY) {
   std::size_t index = std::size_t(tileY) * std::size_t(tilesAcross_) + std::size_t(tileX);
   int x0 = tileX << TileBits, y0 = tileY << TileBits;
-  int columns = std::min(TileSize, depth_.width - x0), rows = std::min(TileSize, depth_.height - y0);
-  const std::uint16_t* values = depth_.values + std::ptrdiff_t(y0) * depth_.pitch + x0;
+  int columns = std::min(TileSize, keys_.width - x0), rows = std::min(TileSize, keys_.height - y0);
+  const std::uint32_t* keys = keys_.keys + std::ptrdiff_t(y0) * keys_.pitch + x0;
   std::uint16_t most = 0;
 #if defined(__SSE2__)
-  if (columns == TileSize) most = std::max(largestOfRows(values, rows, depth_.pitch), largestOfRows(values + 8, rows, depth_.pitch));
+  if (columns == TileSize)
+    for (int c = 0; c < TileSize; c += 8) most = std::max(most, largestOfRows(keys + c, rows, keys_.pitch));
   else
 #endif
     for (int r = 0; r < rows; ++r)
-      for (int c = 0; c < columns; ++c) most = std::max(most, values[std::ptrdiff_t(r) * depth_.pitch + c]);
+      for (int c = 0; c < columns; ++c)
+        most = std::max(most, std::uint16_t(keys[std::ptrdiff_t(r) * keys_.pitch + c] >> 16));
   largest_[index] = most;
   measured_[index] = generation_;
   return most;
@@ -72,7 +72,7 @@ inline bool CoarseDepth::bandHides(int tileY, int x0, int x1, std::int64_t neare
   const std::size_t row = std::size_t(tileY) * std::size_t(tilesAcross_);
   const std::uint32_t* measured = measured_.data() + row;
   const std::uint16_t* largest = largest_.data() + row;
-  const std::int64_t farthestHiding = nearest - margin_; // a tile hides if its values are all at most this
+  const std::int64_t farthestHiding = nearest - 1; // a tile hides if its depths are all nearer than `nearest`
   for (int tileX = x0 >> TileBits; tileX <= x1 >> TileBits; ++tileX) {
     std::uint16_t most = measured[tileX] == generation_ ? largest[tileX] : measure(tileX, tileY);
     if (most > farthestHiding) return false;
@@ -81,7 +81,7 @@ inline bool CoarseDepth::bandHides(int tileY, int x0, int x1, std::int64_t neare
 }
 
 bool CoarseDepth::hides(int x0, int y0, int x1, int y1, std::int64_t nearest) {
-  if (nearest < margin_ || x1 >= depth_.width || y1 >= depth_.height) return false;
+  if (nearest < 1 || x1 >= keys_.width || y1 >= keys_.height) return false;
   for (int tileY = y0 >> TileBits; tileY <= y1 >> TileBits; ++tileY)
     if (!bandHides(tileY, x0, x1, nearest)) return false;
   return true;
@@ -89,7 +89,7 @@ bool CoarseDepth::hides(int x0, int y0, int x1, int y1, std::int64_t nearest) {
 
 bool CoarseDepth::hidesTriangle(const double (&x)[3], const double (&y)[3], int x0, int y0, int x1, int y1,
                                 std::int64_t nearest) {
-  if (nearest < margin_ || x1 >= depth_.width || y1 >= depth_.height) return false;
+  if (nearest < 1 || x1 >= keys_.width || y1 >= keys_.height) return false;
   struct Edge {
     double top, bottom, x, y, slope; // rows top..bottom; x = x + (row - y) * slope
   } edges[3];
@@ -117,8 +117,8 @@ bool CoarseDepth::hidesTriangle(const double (&x)[3], const double (&y)[3], int 
 }
 
 void CoarseDepth::touched(int x0, int y0, int x1, int y1) {
-  x1 = std::min(x1, depth_.width - 1);
-  y1 = std::min(y1, depth_.height - 1);
+  x1 = std::min(x1, keys_.width - 1);
+  y1 = std::min(y1, keys_.height - 1);
   for (int tileY = y0 >> TileBits; tileY <= y1 >> TileBits; ++tileY)
     for (int tileX = x0 >> TileBits; tileX <= x1 >> TileBits; ++tileX)
       measured_[std::size_t(tileY) * std::size_t(tilesAcross_) + std::size_t(tileX)] = 0;

@@ -1,6 +1,7 @@
 #include "platform/port/rasterizer.h"
 
 #include "platform/port/rastercoarse.h"
+#include "platform/port/rasterdepthfirst.h"
 #include "platform/port/rasterquad.h"
 #include "platform/port/rasterspan.h"
 
@@ -140,13 +141,6 @@ bool finiteVertex(const Vertex& v) { return std::isfinite(v.x) && std::isfinite(
 
 float finiteOrZero(float v) { return std::isfinite(v) ? v : 0.0f; }
 
-// Whether two triangles are drawn as the rectangle they tile (see rasterquad.h).
-bool pairedRectangle(const Vertex* const (&first)[3], const Vertex* const (&second)[3], const RasterState& state,
-                     detail::Rectangle& rectangle) {
-  return detail::mayHalveRectangle(*first[0], *first[1], *first[2]) &&
-         detail::tilesRectangle(first, second, state.cull, state.flatShading, rectangle);
-}
-
 class TriangleDrawer {
 public:
   // generalOnly: every run through the general loop (the reference for tests).
@@ -172,23 +166,23 @@ public:
   // The pair as the rectangle they tile, which pairedRectangle found.
   void drawRectangle(const Vertex* const (&first)[3], const Vertex* const (&second)[3],
                      const detail::Rectangle& rectangle, const Vertex& shading);
-  // The depth pre-pass (see drawListDepthFirst): the depth buffer under the triangle or
-  // rectangle lowered to its depths, nothing else drawn. True when it is known to lower
-  // nothing (off the target, or behind the coarse depth): then it draws nothing after.
-  bool drawDepth(const Vertex& v0, const Vertex& v1, const Vertex& v2);
-  bool drawDepthRectangle(const Vertex* const (&first)[3], const Vertex* const (&second)[3],
-                          const detail::Rectangle& rectangle);
-  // Triangles are first tested against the coarse depth (see rastercoarse.h).
-  void useCoarseDepth() { useCoarse_ = useDepth_ && detail::CoarseDepth::covers(state_.depthFunc); }
-  // After the pre-pass: every later write leaves the depth buffer as it is.
-  void depthSettled() { depthSettled_ = true, coarseBegun_ = false; }
+  // The first pass of a list drawn depth first (see rasterdepthfirst.h), over `keys`
+  // laid out as the depth buffer: the triangle's or rectangle's keys, of its depths and
+  // `ownerKey`, where they win. Triangles behind the coarse depth are dropped.
+  void drawDepth(const Vertex& v0, const Vertex& v1, const Vertex& v2, std::uint32_t* keys, std::uint32_t ownerKey);
+  void drawDepthRectangle(const Vertex* const (&first)[3], const Vertex* const (&second)[3],
+                          const detail::Rectangle& rectangle, std::uint32_t* keys, std::uint32_t ownerKey);
+  // The second pass: the pixels the triangle (the first half of a rectangle) owns.
+  void drawOwned(const Vertex* const (&triangle)[3], const detail::OwnedRun* begin, const detail::OwnedRun* end);
+  // The first pass's triangles are tested against the coarse depth of these keys.
+  void useCoarseDepth(const detail::DepthKeys& keys) { coarse_.begin(keys), useCoarse_ = true; }
 
 private:
   bool setUp(SnappedVertex (&p)[3]);
   void makePlanes(const SnappedVertex (&p)[3], const Vertex& shading);
   void makeDepthPlane(const Vertex& a, const Vertex& b, const Vertex& c);
   template <class Runs>
-  void drawDepthRuns(Runs forEach);
+  void drawDepthRuns(Runs forEach, std::uint32_t* keys, std::uint32_t ownerKey);
   template <class Visit>
   void forEachRun(SnappedVertex (&p)[3], Visit visit);
   template <int LeftCount, int RightCount, class Visit>
@@ -214,7 +208,7 @@ private:
   detail::DrawContext context_;
   bool useDepth_ = false;
   const bool generalOnly_;
-  bool useCoarse_ = false, coarseBegun_ = false, depthSettled_ = false;
+  bool useCoarse_ = false;
   static thread_local detail::CoarseDepth coarse_; // kept from draw to draw (per thread)
 
   // Per triangle.
@@ -235,6 +229,8 @@ private:
   Plane diffuse_[4], s_, t_, z_;
   DoublePlane uq_, vq_, q_;
   Span span_;
+  std::uint32_t* keys_ = nullptr; // the first pass of a list drawn depth first
+  std::uint32_t ownerKey_ = 0;
 };
 
 thread_local std::vector<std::int32_t> TriangleDrawer::runLow_, TriangleDrawer::runHigh_;
@@ -257,7 +253,7 @@ void TriangleDrawer::draw(const Vertex& v0, const Vertex& v1, const Vertex& v2, 
 bool TriangleDrawer::drawPair(const Vertex* const (&first)[3], const Vertex* const (&second)[3],
                               const Vertex& shading) {
   detail::Rectangle rectangle;
-  if (!pairedRectangle(first, second, state_, rectangle)) return false;
+  if (!detail::pairedRectangle(first, second, state_, rectangle)) return false;
   drawRectangle(first, second, rectangle, shading);
   return true;
 }
@@ -282,50 +278,75 @@ void TriangleDrawer::drawRectangle(const Vertex* const (&first)[3], const Vertex
   coarseDepthTouched();
 }
 
-bool TriangleDrawer::drawDepth(const Vertex& v0, const Vertex& v1, const Vertex& v2) {
-  if (!finiteVertex(v0) || !finiteVertex(v1) || !finiteVertex(v2)) return true;
+void TriangleDrawer::drawDepth(const Vertex& v0, const Vertex& v1, const Vertex& v2, std::uint32_t* keys,
+                               std::uint32_t ownerKey) {
+  if (!finiteVertex(v0) || !finiteVertex(v1) || !finiteVertex(v2)) return;
   SnappedVertex p[3] = {{snap(v0.x), snap(v0.y), &v0}, {snap(v1.x), snap(v1.y), &v1}, {snap(v2.x), snap(v2.y), &v2}};
-  if (!setUp(p) || triangleHiddenByCoarseDepth(p, detail::nearestDepth(v0.z, v1.z, v2.z))) return true;
+  if (!setUp(p) || triangleHiddenByCoarseDepth(p, detail::nearestDepth(v0.z, v1.z, v2.z))) return;
   makeDepthPlane(*p[0].source, *p[1].source, *p[2].source);
-  drawDepthRuns([&](auto visit) { forEachRun(p, visit); });
-  return false;
+  drawDepthRuns([&](auto visit) { forEachRun(p, visit); }, keys, ownerKey);
 }
 
-bool TriangleDrawer::drawDepthRectangle(const Vertex* const (&first)[3], const Vertex* const (&second)[3],
-                                        const detail::Rectangle& rectangle) {
+void TriangleDrawer::drawDepthRectangle(const Vertex* const (&first)[3], const Vertex* const (&second)[3],
+                                        const detail::Rectangle& rectangle, std::uint32_t* keys,
+                                        std::uint32_t ownerKey) {
   SnappedVertex p[3];
   for (int i = 0; i < 3; ++i) p[i] = {snap(first[i]->x), snap(first[i]->y), first[i]};
-  if (!setUp(p)) return true;
+  if (!setUp(p)) return;
   std::int64_t nearest = std::min(detail::nearestDepth(first[0]->z, first[1]->z, first[2]->z),
                                   detail::nearestDepth(second[0]->z, second[1]->z, second[2]->z));
-  if (hiddenByCoarseDepth(nearest)) return true;
+  if (hiddenByCoarseDepth(nearest)) return;
   makeDepthPlane(*p[0].source, *p[1].source, *p[2].source);
-  drawDepthRuns([&](auto visit) { forEachRectangleRun(rectangle, visit); });
-  return false;
+  drawDepthRuns([&](auto visit) { forEachRectangleRun(rectangle, visit); }, keys, ownerKey);
 }
 
-// The runs `forEach` yields, through the depth pre-pass loop.
+// The runs `forEach` yields, through the first pass's loop.
 template <class Runs>
-void TriangleDrawer::drawDepthRuns(Runs forEach) {
+void TriangleDrawer::drawDepthRuns(Runs forEach, std::uint32_t* keys, std::uint32_t ownerKey) {
   detail::prepareWideDepthSteps(context_, z_.stepX);
   detail::RunsDrawer saved = runsDrawer_;
   runsDrawer_ = detail::wideDepthRunsDrawer();
+  keys_ = keys, ownerKey_ = ownerKey;
   drawRuns(forEach);
   runsDrawer_ = saved;
+  keys_ = nullptr;
   coarseDepthTouched();
+}
+
+// Every owned pixel is one whose depth the triangle set, so it passes the depth test and
+// leaves the depth as it is; the runs are drawn as the triangle's own are, in as few calls
+// as rows allow (one run a row each).
+void TriangleDrawer::drawOwned(const Vertex* const (&triangle)[3], const detail::OwnedRun* begin,
+                               const detail::OwnedRun* end) {
+  SnappedVertex p[3];
+  for (int i = 0; i < 3; ++i) p[i] = {snap(triangle[i]->x), snap(triangle[i]->y), triangle[i]};
+  if (begin == end || !setUp(p)) return;
+  makePlanes(p, *triangle[0]);
+  setSteps();
+  chooseDrawer();
+  if (!runsDrawer_) {
+    for (const detail::OwnedRun* run = begin; run != end; ++run) fillSpan(run->row, run->low, run->high);
+    return;
+  }
+  while (begin != end) {
+    const detail::OwnedRun* batchEnd = begin + 1;
+    while (batchEnd != end && batchEnd->row > batchEnd[-1].row) ++batchEnd;
+    drawRuns([&](auto visit) {
+      for (const detail::OwnedRun* run = begin; run != batchEnd; ++run) visit(run->row, run->low, run->high);
+    });
+    begin = batchEnd;
+  }
 }
 
 // Whether the coarse depth shows the triangle set up last (its bounding box) wholly
 // hidden, no pixel of it nearer than `nearest`.
 bool TriangleDrawer::hiddenByCoarseDepth(std::int64_t nearest) {
   if (!useCoarse_) return false;
-  if (!coarseBegun_) coarse_.begin(depth_, state_.depthFunc), coarseBegun_ = true;
   return coarse_.hides(int(g_.originX), int(firstRow_), int(lastColumn_), int(lastRow_), nearest);
 }
 
 bool TriangleDrawer::triangleHiddenByCoarseDepth(const SnappedVertex (&p)[3], std::int64_t nearest) {
   if (!useCoarse_) return false;
-  if (!coarseBegun_) coarse_.begin(depth_, state_.depthFunc), coarseBegun_ = true;
   const double x[3] = {p[0].x / SubPixelScale, p[1].x / SubPixelScale, p[2].x / SubPixelScale};
   const double y[3] = {p[0].y / SubPixelScale, p[1].y / SubPixelScale, p[2].y / SubPixelScale};
   return coarse_.hidesTriangle(x, y, int(g_.originX), int(firstRow_), int(lastColumn_), int(lastRow_), nearest);
@@ -333,7 +354,7 @@ bool TriangleDrawer::triangleHiddenByCoarseDepth(const SnappedVertex (&p)[3], st
 
 // After drawing the triangle set up last: the depths under its bounding box may be lower.
 void TriangleDrawer::coarseDepthTouched() {
-  if (useCoarse_ && state_.depthWrite && !depthSettled_) coarse_.touched(int(g_.originX), int(firstRow_), int(lastColumn_), int(lastRow_));
+  if (useCoarse_) coarse_.touched(int(g_.originX), int(firstRow_), int(lastColumn_), int(lastRow_));
 }
 
 void TriangleDrawer::chooseDrawer() {
@@ -573,6 +594,8 @@ void TriangleDrawer::drawRuns(Runs forEach) {
   runs.s = &s_;
   runs.t = &t_;
   runs.steps = &span_;
+  runs.keys = keys_;
+  runs.ownerKey = ownerKey_;
   runsDrawer_(runs, context_);
 }
 
@@ -663,106 +686,30 @@ void TriangleDrawer::fillSpan(std::int64_t row, std::int64_t low, std::int64_t h
   drawer_(span, context_);
 }
 
-// Long lists of opaque triangles under LESSEQUAL with depth writes are drawn in two
-// passes. The first lowers the depth buffer to every pixel's nearest depth, in any
-// order, so nearest first: then most triangles lie wholly behind the coarse depth and
-// are dropped unwalked. The second draws as usual: a fragment now passes only where its
-// depth equals the nearest, and the last such fragment, which is what one pass leaves
-// at a pixel, is again the last one written. Where the output reads the target (blending)
-// every passing fragment would count, so those draws keep one pass. The first pass costs
-// more than it saves unless the triangles cover the target several times over.
-constexpr int DepthFirstTriangles = 256;
-constexpr double DepthFirstCover = 3.0;
-
-// Roughly how many times the triangles cover the target: their area with the corners
-// held to the target (a mesh may reach far beyond it), over the target's.
-double timesCovered(const ColorTarget& color, const Vertex* vertices, int count) {
-  const double width = color.width, height = color.height;
-  auto x = [&](const Vertex& v) { return std::clamp(double(v.x), 0.0, width); };
-  auto y = [&](const Vertex& v) { return std::clamp(double(v.y), 0.0, height); };
-  double area = 0;
-  for (int i = 0; i + 2 < count; i += 3) {
-    const Vertex &a = vertices[i], &b = vertices[i + 1], &c = vertices[i + 2];
-    double twice = (x(b) - x(a)) * (y(c) - y(a)) - (x(c) - x(a)) * (y(b) - y(a));
-    if (std::isfinite(twice)) area += std::abs(twice) / 2;
-  }
-  return area / (width * height);
-}
-
-} // namespace
-
-namespace detail {
-bool drawsDepthFirst(const ColorTarget& color, const DepthTarget& depth, const RasterState& state,
-                     const Vertex* vertices, int count, Topology topology) {
-  bool ignoresTarget = !state.blendEnabled || (state.destBlend == BlendFactor::Zero &&
-                                               state.srcBlend != BlendFactor::DestColor &&
-                                               state.srcBlend != BlendFactor::InvDestColor);
-  return topology == Topology::TriangleList && count / 3 >= DepthFirstTriangles &&
-         state.depthEnabled && depth.values && state.depthFunc == DepthFunc::LessEqual && state.depthWrite &&
-         ignoresTarget && detail::wideDepthRunsDrawer() != nullptr &&
-         timesCovered(color, vertices, count) >= DepthFirstCover;
-}
-} // namespace detail
-
-namespace {
-
-// A triangle list drawn as a triangle or a pair drawn as one rectangle, in list order.
-struct ListUnit {
-  std::int32_t first; // vertex index
-  bool pair;
-  bool hidden; // found to draw nothing by the depth pre-pass
-  detail::Rectangle rectangle; // when a pair
-};
-
-void drawListDepthFirst(TriangleDrawer& drawer, const RasterState& state, const Vertex* vertices, int count) {
+// See rasterdepthfirst.h.
+void drawListDepthFirst(TriangleDrawer& drawer, const ColorTarget& color, const DepthTarget& depth,
+                        const RasterState& state, const Vertex* vertices, int count) {
   // Kept from draw to draw (per thread), as the runs are.
-  static thread_local std::vector<ListUnit> units;
+  static thread_local std::vector<detail::ListUnit> units;
   static thread_local std::vector<std::int32_t> order;
-  static thread_local std::vector<std::uint16_t> nearest;
-  constexpr int Buckets = 256;
-  drawer.useCoarseDepth();
-  units.clear();
-  for (int i = 0; i + 2 < count; i += 3) {
-    const Vertex* v = vertices + i;
-    ListUnit unit{i, false, false, {}};
-    if (i + 5 < count && pairedRectangle({v, v + 1, v + 2}, {v + 3, v + 4, v + 5}, state, unit.rectangle)) {
-      unit.pair = true;
-      i += 3;
-    }
-    units.push_back(unit);
-  }
-  // Nearest first, to a 256th of the depth range: sorted by bucket.
-  std::size_t unitCount = units.size();
-  nearest.resize(unitCount);
-  order.resize(unitCount);
-  int counts[Buckets + 1] = {};
-  for (std::size_t u = 0; u < unitCount; ++u) {
-    const Vertex* v = vertices + units[u].first;
-    std::int64_t z = detail::nearestDepth(v[0].z, v[1].z, v[2].z);
-    if (units[u].pair) z = std::min(z, detail::nearestDepth(v[3].z, v[4].z, v[5].z));
-    nearest[u] = std::uint16_t(std::clamp<std::int64_t>(z, 0, 0xFFFF));
-    ++counts[(nearest[u] >> 8) + 1];
-  }
-  for (int b = 1; b <= Buckets; ++b) counts[b] += counts[b - 1];
-  for (std::size_t u = 0; u < unitCount; ++u) order[std::size_t(counts[nearest[u] >> 8]++)] = std::int32_t(u);
-
-  // A unit behind the coarse depth now is behind the nearest depths too.
+  static thread_local std::vector<std::uint32_t> keys;
+  static thread_local detail::OwnedRuns owned;
+  detail::listUnits(vertices, count, state, units);
+  detail::nearestFirst(units, vertices, order);
+  detail::startKeys(depth, keys);
+  drawer.useCoarseDepth({keys.data(), depth.width, depth.height, depth.pitch});
   for (std::int32_t u : order) {
-    ListUnit& unit = units[std::size_t(u)];
+    const detail::ListUnit& unit = units[std::size_t(u)];
     const Vertex* v = vertices + unit.first;
-    unit.hidden = unit.pair ? drawer.drawDepthRectangle({v, v + 1, v + 2}, {v + 3, v + 4, v + 5}, unit.rectangle)
-                            : drawer.drawDepth(v[0], v[1], v[2]);
+    if (unit.pair)
+      drawer.drawDepthRectangle({v, v + 1, v + 2}, {v + 3, v + 4, v + 5}, unit.rectangle, keys.data(), detail::unitKey(u));
+    else
+      drawer.drawDepth(v[0], v[1], v[2], keys.data(), detail::unitKey(u));
   }
-  drawer.depthSettled();
-  for (std::size_t u = 0; u < unitCount; ++u) {
-    if (units[u].hidden) continue;
+  owned.collect(keys, depth.pitch, color.width, color.height, int(units.size()));
+  for (std::size_t u = 0; u < units.size(); ++u) {
     const Vertex* v = vertices + units[u].first;
-    if (units[u].pair) {
-      drawer.drawRectangle({v, v + 1, v + 2}, {v + 3, v + 4, v + 5}, units[u].rectangle, v[0]);
-      continue;
-    }
-    if (u + 1 < unitCount) drawer.prefetch(v[3], v[4], v[5]);
-    drawer.draw(v[0], v[1], v[2], v[0]);
+    drawer.drawOwned({v, v + 1, v + 2}, owned.begin(int(u)), owned.end(int(u)));
   }
 }
 
@@ -772,7 +719,7 @@ void drawWith(const ColorTarget& color, const DepthTarget& depth, const RasterSt
   if (!color.pixels || color.width <= 0 || color.height <= 0 || count < 3) return;
   TriangleDrawer drawer(color, depth, state, generalOnly);
   if (!generalOnly && detail::drawsDepthFirst(color, depth, state, vertices, count, topology))
-    return drawListDepthFirst(drawer, state, vertices, count);
+    return drawListDepthFirst(drawer, color, depth, state, vertices, count);
   switch (topology) {
   case Topology::TriangleList:
     for (int i = 0; i + 2 < count; i += 3) {

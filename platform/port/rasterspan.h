@@ -132,6 +132,10 @@ struct TriangleRuns {
   const Plane* s = nullptr;
   const Plane* t = nullptr;
   const Span* steps = nullptr;
+  // The first pass of a list drawn depth first: the keys, laid out as the depth buffer
+  // (see DepthKeys), and the low half of this triangle's.
+  std::uint32_t* keys = nullptr;
+  std::uint32_t ownerKey = 0;
 };
 
 using RunsDrawer = void (*)(const TriangleRuns&, const DrawContext&);
@@ -162,9 +166,10 @@ SpanDrawer chooseSpanDrawer(const DrawContext& context, TriangleKind kind);
 // kind, or null when they do not cover it or are not available (context.wide false).
 RunsDrawer chooseRunsDrawer(const DrawContext& context, TriangleKind kind);
 
-// The depth pre-pass of whole triangles (see drawTriangles): each stored depth lowered to
-// the incoming one where that is nearer, as LESSEQUAL with depth writes does, and no
-// colour drawn. Null when the eight-pixel loops are not available.
+// The first pass of a list drawn depth first (see rasterdepthfirst.h) over whole
+// triangles: each pixel's key lowered to the fragment's (its depth, then its place in the
+// list). Neither the colours nor the depth buffer are touched. Null when the eight-pixel
+// loops are not available.
 RunsDrawer wideDepthRunsDrawer();
 // Fills the depth row of context.wideSteps for it.
 void prepareWideDepthSteps(DrawContext& context, std::int64_t zStep);
@@ -177,12 +182,6 @@ SpanDrawer generalSpanDrawer(TriangleKind kind);
 bool wideSpansAvailable();
 void allowWideSpans(bool allowed);
 bool wideSpansAllowed();
-
-// Whether drawTriangles draws these triangles in two passes, the depth first (see
-// rasterizer.cpp): a long list of opaque triangles under LESSEQUAL with depth writes
-// that covers the target several times over.
-bool drawsDepthFirst(const ColorTarget& color, const DepthTarget& depth, const RasterState& state,
-                     const Vertex* vertices, int count, Topology topology);
 
 // raster::drawTriangles with every run drawn by the general loop, for tests that compare
 // the specialised loops against it pixel for pixel.

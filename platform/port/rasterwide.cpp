@@ -450,6 +450,15 @@ template <Shade S, Output O, bool Depth>
       std::uint32_t* color = colorRow + low;
       std::uint16_t* depth = Depth ? depthRow + low : nullptr;
       int count = high - low + 1, i = 0;
+      // Depth 0 passes LESSEQUAL everywhere (overlays and text lie there): the stored
+      // depths need not be read, only overwritten.
+      if (Depth && std::uint16_t(zRow >> FixedBits) == 0)
+        for (; i + WideBlock <= count; i += WideBlock) {
+          writeBlock<O, false>(color + i, nullptr, flatSource<S>(texels, column, constants), incoming,
+                               _mm_setzero_si128());
+          _mm_storeu_si128(reinterpret_cast<__m128i*>(depth + i), incoming);
+          if constexpr (Textured) advance(column, steps, WideS);
+        }
       for (; i + WideBlock <= count; i += WideBlock) {
         if (!Depth || !hidden(depth + i, incoming))
           writeBlock<O, Depth>(color + i, Depth ? depth + i : nullptr, flatSource<S>(texels, column, constants),
@@ -472,41 +481,38 @@ template <Shade S, Output O, bool Depth>
   }
 }
 
-// The depth pre-pass over one run: each stored value lowered to the incoming one where
-// that is nearer (LESSEQUAL with depth writes, and no colour).
-WIDE_INLINE void lowerDepths(std::uint16_t* depth, int count, Lanes8 z, const WideConstants& constants) {
+// The first pass of a list drawn depth first over one run: each pixel's key (see
+// DepthKeys) lowered to the fragment's, whose low half `ownerKey` orders fragments of one
+// depth so that the later in the list wins. The key buffer runs on past every row's end
+// far enough for a last, partial block, whose lanes past the run are left as they are.
+WIDE_INLINE void lowerKeys(std::uint32_t* keys, int count, Lanes8 z, __m256i ownerKey, const WideConstants& constants) {
   int i = 0;
   for (; i + WideBlock <= count; i += WideBlock) {
-    __m128i* at = reinterpret_cast<__m128i*>(depth + i);
-    _mm_storeu_si128(at, _mm_min_epu16(narrow16(low16(z.whole)), _mm_loadu_si128(at)));
+    __m256i* at = reinterpret_cast<__m256i*>(keys + i);
+    __m256i key = _mm256_or_si256(_mm256_slli_epi32(z.whole, 16), ownerKey);
+    _mm256_storeu_si256(at, _mm256_min_epu32(_mm256_loadu_si256(at), key));
     advance(z, constants.steps, WideZ);
   }
-  int rest = count - i;
-  if (rest == 0) return;
-  __m128i incoming = narrow16(low16(z.whole));
-  if (depth + i + WideBlock <= constants.depthEnd) {
-    __m128i* at = reinterpret_cast<__m128i*>(depth + i);
-    __m128i stored = _mm_loadu_si128(at);
-    _mm_storeu_si128(at, _mm_blendv_epi8(_mm_min_epu16(incoming, stored), stored, pastRun(rest)));
-    return;
-  }
-  alignas(16) std::uint16_t values[WideBlock];
-  _mm_store_si128(reinterpret_cast<__m128i*>(values), incoming);
-  for (int k = 0; k < rest; ++k) depth[i + k] = std::min(depth[i + k], values[k]);
+  if (i == count) return;
+  __m256i* at = reinterpret_cast<__m256i*>(keys + i);
+  __m256i key = _mm256_or_si256(_mm256_or_si256(_mm256_slli_epi32(z.whole, 16), ownerKey),
+                                _mm256_cvtepi16_epi32(pastRun(count - i)));
+  _mm256_storeu_si256(at, _mm256_min_epu32(_mm256_loadu_si256(at), key));
 }
 
-// The depth pre-pass over a whole triangle: only its depth plane is read.
+// The first pass over a whole triangle: only its depth plane is read.
 [[gnu::target("avx2")]] void wideDepthRuns(const TriangleRuns& runs, const DrawContext& context) {
   const WideConstants constants(context);
   const Plane& z = *runs.z;
   const std::int64_t pitch = runs.depth->pitch, originX = runs.originX;
+  const __m256i ownerKey = _mm256_set1_epi32(int(runs.ownerKey));
   std::int64_t zRow = z.start + z.stepY * (runs.firstRow - runs.originY) + FixedHalf;
-  std::uint16_t* depthRow = runs.depth->values + runs.firstRow * pitch;
-  for (int row = 0; row < runs.rows; ++row, depthRow += pitch, zRow += z.stepY) {
+  std::uint32_t* keyRow = runs.keys + runs.firstRow * pitch;
+  for (int row = 0; row < runs.rows; ++row, keyRow += pitch, zRow += z.stepY) {
     std::int32_t low = runs.low[row], high = runs.high[row];
     if (low <= high)
-      lowerDepths(depthRow + low, high - low + 1, startLanes(zRow + z.stepX * (low - originX), constants.steps, WideZ),
-                  constants);
+      lowerKeys(keyRow + low, high - low + 1, startLanes(zRow + z.stepX * (low - originX), constants.steps, WideZ),
+                ownerKey, constants);
   }
 }
 

@@ -2,6 +2,7 @@
 // pass against the settled depths) and the coarse depth that drops hidden triangles:
 // both must leave exactly the picture and depth buffer one plain pass leaves.
 #include "platform/port/rastercoarse.h"
+#include "platform/port/rasterdepthfirst.h"
 #include "platform/port/rasterspan.h"
 #include "tests/platform/rasterizer_picture.h"
 
@@ -169,54 +170,60 @@ TEST(RasterDepthFirst, OnlyLongOpaqueListsThatCoverTheTargetGoDepthFirst) {
   EXPECT_FALSE(goes(st, small));
 }
 
-// The coarse depth of a buffer: a box is hidden only when every value in it is nearer
-// than the incoming depth (LESS: not farther), and values lowered later count once the
-// box is marked touched.
-TEST(RasterCoarseDepth, HidesOnlyBehindEveryValueOfTheBox) {
-  std::vector<std::uint16_t> values(std::size_t(Width) * Height, 1000);
-  values[std::size_t(37) * Width + 71] = 5000; // one far value
-  raster::DepthTarget depth{values.data(), Width, Height, Width};
+// The first pass's keys for depths: no unit's yet.
+std::vector<std::uint32_t> keysOf(const std::vector<std::uint16_t>& depths) {
+  std::vector<std::uint32_t> keys(depths.size());
+  for (std::size_t i = 0; i < depths.size(); ++i) keys[i] = std::uint32_t(depths[i]) << 16 | raster::detail::NoUnitKey;
+  return keys;
+}
+
+// The coarse depth of the keys: a box is hidden only when every depth in it is nearer
+// than the incoming depth (an equal one may still win, coming later), and depths lowered
+// later count once the box is marked touched.
+TEST(RasterCoarseDepth, HidesOnlyBehindEveryDepthOfTheBox) {
+  std::vector<std::uint16_t> depths(std::size_t(Width) * Height, 1000);
+  depths[std::size_t(37) * Width + 71] = 5000; // one far value
+  std::vector<std::uint32_t> keys = keysOf(depths);
   raster::detail::CoarseDepth coarse;
-  coarse.begin(depth, raster::DepthFunc::LessEqual);
+  coarse.begin({keys.data(), Width, Height, Width});
   EXPECT_TRUE(coarse.hides(0, 0, 60, 30, 1001));
-  EXPECT_FALSE(coarse.hides(0, 0, 60, 30, 1000)); // equal passes LESSEQUAL
+  EXPECT_FALSE(coarse.hides(0, 0, 60, 30, 1000));
   EXPECT_FALSE(coarse.hides(70, 36, 72, 38, 4000));
   EXPECT_TRUE(coarse.hides(70, 36, 72, 38, 5001));
   EXPECT_FALSE(coarse.hides(0, 0, Width, 10, 60000)); // reaches past the buffer
   EXPECT_FALSE(coarse.hides(0, 0, 5, 5, -1));         // in front of the near plane
 
-  coarse.begin(depth, raster::DepthFunc::Less);
-  EXPECT_TRUE(coarse.hides(0, 0, 60, 30, 1000)); // equal fails LESS
-  EXPECT_FALSE(coarse.hides(0, 0, 60, 30, 999));
-
-  coarse.begin(depth, raster::DepthFunc::LessEqual);
   EXPECT_FALSE(coarse.hides(64, 32, 79, 47, 2000));
-  values[std::size_t(37) * Width + 71] = 900; // lowered by a draw
+  keys[std::size_t(37) * Width + 71] = 900u << 16; // lowered by a triangle
   EXPECT_FALSE(coarse.hides(64, 32, 79, 47, 2000)) << "the old measure stands until the box is touched";
   coarse.touched(71, 37, 71, 37);
   EXPECT_TRUE(coarse.hides(64, 32, 79, 47, 2000));
+  coarse.begin({keys.data(), Width, Height, Width}); // a new draw measures afresh
+  keys[std::size_t(37) * Width + 71] = 7000u << 16 | 5;
+  EXPECT_FALSE(coarse.hides(64, 32, 79, 47, 2000));
 
   // The partial tiles at the right and bottom edges of an odd-sized buffer.
   std::vector<std::uint16_t> odd(std::size_t(37) * 21, 100);
   odd.back() = 700;
-  coarse.begin({odd.data(), 37, 21, 37}, raster::DepthFunc::LessEqual);
+  std::vector<std::uint32_t> oddKeys = keysOf(odd);
+  coarse.begin({oddKeys.data(), 37, 21, 37});
   EXPECT_FALSE(coarse.hides(30, 15, 36, 20, 600));
   EXPECT_FALSE(coarse.hides(30, 15, 36, 19, 600)) << "the tile holds row 20 too";
   EXPECT_TRUE(coarse.hides(0, 0, 36, 20, 701));
 }
 
-// Against a buffer far everywhere but under one thin triangle's box, a triangle is
-// hidden by the tiles it covers, whatever lies in the corners of its box it misses.
+// Against keys near everywhere but in one corner, a triangle is hidden by the tiles it
+// covers, whatever lies in the corners of its box it misses.
 TEST(RasterCoarseDepth, ATriangleIsJudgedByTheTilesUnderIt) {
-  std::vector<std::uint16_t> values(std::size_t(Width) * Height, 100);
+  std::vector<std::uint16_t> depths(std::size_t(Width) * Height, 100);
   for (int y = 60; y < Height; ++y)
-    for (int x = 0; x < 40; ++x) values[std::size_t(y) * Width + x] = 60000; // far, off the diagonal
-  raster::DepthTarget depth{values.data(), Width, Height, Width};
+    for (int x = 0; x < 40; ++x) depths[std::size_t(y) * Width + x] = 60000; // far, off the diagonal
+  std::vector<std::uint32_t> keys = keysOf(depths);
   raster::detail::CoarseDepth coarse;
-  coarse.begin(depth, raster::DepthFunc::LessEqual);
+  coarse.begin({keys.data(), Width, Height, Width});
   const double x[3] = {0, 159, 159}, y[3] = {0, 0, 99}; // above the diagonal: misses the far corner
   EXPECT_TRUE(coarse.hidesTriangle(x, y, 0, 0, 159, 99, 200));
-  EXPECT_FALSE(coarse.hides(0, 0, 159, 99, 200)) << "the box itself holds far values";
+  EXPECT_FALSE(coarse.hides(0, 0, 159, 99, 200)) << "the box itself holds far depths";
   const double x2[3] = {0, 159, 0}, y2[3] = {0, 99, 99}; // below it: covers the far corner
   EXPECT_FALSE(coarse.hidesTriangle(x2, y2, 0, 0, 159, 99, 200));
 }

@@ -1,0 +1,149 @@
+#include "platform/port/rasterdepthfirst.h"
+
+#include "platform/port/rastercoarse.h"
+
+#include <algorithm>
+#include <cmath>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace raster::detail {
+namespace {
+
+// The first pass costs more than it saves unless the list is long and its triangles
+// cover the target several times over.
+constexpr int DepthFirstTriangles = 256;
+constexpr double DepthFirstCover = 3.0;
+constexpr int NearestBuckets = 256;
+
+// Roughly how many times the triangles cover the target: their area with the corners
+// held to the target (a mesh may reach far beyond it), over the target's.
+double timesCovered(const ColorTarget& color, const Vertex* vertices, int count) {
+  const double width = color.width, height = color.height;
+  auto x = [&](const Vertex& v) { return std::clamp(double(v.x), 0.0, width); };
+  auto y = [&](const Vertex& v) { return std::clamp(double(v.y), 0.0, height); };
+  double area = 0;
+  for (int i = 0; i + 2 < count; i += 3) {
+    const Vertex &a = vertices[i], &b = vertices[i + 1], &c = vertices[i + 2];
+    double twice = (x(b) - x(a)) * (y(c) - y(a)) - (x(c) - x(a)) * (y(b) - y(a));
+    if (std::isfinite(twice)) area += std::abs(twice) / 2;
+  }
+  return area / (width * height);
+}
+
+constexpr int KeyPadding = 8; // a last block of eight may reach this far past the end
+
+// The first column from `x` on (to `width`) whose key's low half is not `low`.
+int runEnd(const std::uint32_t* row, int x, int width, std::uint32_t low) {
+#if defined(__SSE2__)
+  // Eight keys at a time: their low halves packed into one register.
+  const __m128i lowHalves = _mm_set1_epi32(0xFFFF), same = _mm_set1_epi16(std::int16_t(low));
+  for (; x + 8 <= width; x += 8) {
+    __m128i first = _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(row + x)), lowHalves);
+    __m128i second = _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(row + x + 4)), lowHalves);
+    // Signed packing would saturate halves of 0x8000 and up: flip their top bit first.
+    const __m128i flip = _mm_set1_epi32(0x8000);
+    __m128i halves = _mm_xor_si128(_mm_packs_epi32(_mm_sub_epi32(first, flip), _mm_sub_epi32(second, flip)),
+                                   _mm_set1_epi16(std::int16_t(0x8000)));
+    int differs = _mm_movemask_epi8(_mm_cmpeq_epi16(halves, same)) ^ 0xFFFF;
+    if (differs) return x + __builtin_ctz(unsigned(differs)) / 2;
+  }
+#endif
+  while (x < width && (row[x] & 0xFFFF) == low) ++x;
+  return x;
+}
+
+} // namespace
+
+bool drawsDepthFirst(const ColorTarget& color, const DepthTarget& depth, const RasterState& state,
+                     const Vertex* vertices, int count, Topology topology) {
+  bool ignoresTarget = !state.blendEnabled || (state.destBlend == BlendFactor::Zero &&
+                                               state.srcBlend != BlendFactor::DestColor &&
+                                               state.srcBlend != BlendFactor::InvDestColor);
+  return topology == Topology::TriangleList && count / 3 >= DepthFirstTriangles &&
+         count / 3 <= DepthFirstMostUnits && state.depthEnabled && depth.values &&
+         state.depthFunc == DepthFunc::LessEqual && state.depthWrite && ignoresTarget &&
+         wideDepthRunsDrawer() != nullptr && timesCovered(color, vertices, count) >= DepthFirstCover;
+}
+
+bool pairedRectangle(const Vertex* const (&first)[3], const Vertex* const (&second)[3], const RasterState& state,
+                     Rectangle& rectangle) {
+  return mayHalveRectangle(*first[0], *first[1], *first[2]) &&
+         tilesRectangle(first, second, state.cull, state.flatShading, rectangle);
+}
+
+void listUnits(const Vertex* vertices, int count, const RasterState& state, std::vector<ListUnit>& units) {
+  units.clear();
+  for (int i = 0; i + 2 < count; i += 3) {
+    const Vertex* v = vertices + i;
+    ListUnit unit{i, false, {}};
+    if (i + 5 < count && pairedRectangle({v, v + 1, v + 2}, {v + 3, v + 4, v + 5}, state, unit.rectangle)) {
+      unit.pair = true;
+      i += 3;
+    }
+    units.push_back(unit);
+  }
+}
+
+void nearestFirst(const std::vector<ListUnit>& units, const Vertex* vertices, std::vector<std::int32_t>& order) {
+  static thread_local std::vector<std::uint8_t> bucket;
+  std::size_t count = units.size();
+  bucket.resize(count);
+  order.resize(count);
+  int starts[NearestBuckets + 1] = {};
+  for (std::size_t u = 0; u < count; ++u) {
+    const Vertex* v = vertices + units[u].first;
+    std::int64_t z = nearestDepth(v[0].z, v[1].z, v[2].z);
+    if (units[u].pair) z = std::min(z, nearestDepth(v[3].z, v[4].z, v[5].z));
+    bucket[u] = std::uint8_t(std::clamp<std::int64_t>(z, 0, 0xFFFF) >> 8);
+    ++starts[bucket[u] + 1];
+  }
+  for (int b = 1; b <= NearestBuckets; ++b) starts[b] += starts[b - 1];
+  for (std::size_t u = 0; u < count; ++u) order[std::size_t(starts[bucket[u]]++)] = std::int32_t(u);
+}
+
+void startKeys(const DepthTarget& depth, std::vector<std::uint32_t>& keys) {
+  std::size_t count = std::size_t(depth.height) * std::size_t(depth.pitch);
+  keys.resize(count + KeyPadding);
+  std::size_t i = 0;
+#if defined(__SSE2__)
+  const __m128i none = _mm_set1_epi16(std::int16_t(NoUnitKey));
+  for (; i + 8 <= count; i += 8) {
+    __m128i depths = _mm_loadu_si128(reinterpret_cast<const __m128i*>(depth.values + i));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(keys.data() + i), _mm_unpacklo_epi16(none, depths));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(keys.data() + i + 4), _mm_unpackhi_epi16(none, depths));
+  }
+#endif
+  for (; i < count; ++i) keys[i] = std::uint32_t(depth.values[i]) << 16 | NoUnitKey;
+  std::fill(keys.begin() + std::ptrdiff_t(count), keys.end(), ~std::uint32_t(0));
+}
+
+void OwnedRuns::collect(const std::vector<std::uint32_t>& keys, int pitch, int width, int height, int unitCount) {
+  found_.clear();
+  owner_.clear();
+  for (int y = 0; y < height; ++y) {
+    const std::uint32_t* row = keys.data() + std::ptrdiff_t(y) * pitch;
+    for (int x = 0; x < width;) {
+      std::uint32_t low = row[x] & 0xFFFF;
+      int end = runEnd(row, x + 1, width, low);
+      if (low != NoUnitKey) {
+        found_.push_back({y, x, end - 1});
+        owner_.push_back(std::int32_t(unitKey(0) - low));
+      }
+      x = end;
+    }
+  }
+  // Grouped by unit, keeping each unit's runs in the order found.
+  start_.assign(std::size_t(unitCount) + 1, 0);
+  for (std::int32_t u : owner_) ++start_[std::size_t(u) + 1];
+  for (int u = 0; u < unitCount; ++u) start_[std::size_t(u) + 1] += start_[std::size_t(u)];
+  runs_.resize(found_.size());
+  for (std::size_t r = 0; r < found_.size(); ++r) runs_[std::size_t(start_[std::size_t(owner_[r])]++)] = found_[r];
+  // Placing the runs moved every start on to the next unit's: move them back.
+  for (int u = unitCount; u > 0; --u) start_[std::size_t(u)] = start_[std::size_t(u) - 1];
+  start_[0] = 0;
+}
+
+} // namespace raster::detail

@@ -1,0 +1,74 @@
+#pragma once
+// Long lists of opaque triangles under LESSEQUAL with depth writes (the cube field: 3780
+// triangles covering the screen seven times over) are drawn in two passes instead of
+// one. A plain pass leaves at each pixel the nearest depth and the colour of the last
+// fragment in list order at that depth. The first pass finds just that, in any order,
+// so nearest first, and with the coarse depth most triangles are found wholly behind and
+// dropped unwalked: it lowers each pixel's depth and keeps, as the pixel's owner, the
+// fragment nearer than the owner so far or as near and later in the list. The second
+// pass shades each owner's pixels, run by run, and nothing else: no hidden pixel is
+// shaded and no hidden triangle walked twice. Where the output reads the target
+// (blending) every passing fragment would count, so those draws keep one pass.
+#include "platform/port/rasterquad.h"
+#include "platform/port/rasterspan.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace raster::detail {
+
+// Whether drawTriangles draws these triangles so: a long list of opaque triangles under
+// LESSEQUAL with depth writes that covers the target several times over.
+bool drawsDepthFirst(const ColorTarget& color, const DepthTarget& depth, const RasterState& state,
+                     const Vertex* vertices, int count, Topology topology);
+
+// A triangle of the list, or a pair of them that tiles a rectangle and is drawn as one.
+struct ListUnit {
+  std::int32_t first; // index of its first vertex
+  bool pair;
+  Rectangle rectangle; // when a pair
+};
+
+// Whether two triangles are drawn as the rectangle they tile (see rasterquad.h).
+bool pairedRectangle(const Vertex* const (&first)[3], const Vertex* const (&second)[3], const RasterState& state,
+                     Rectangle& rectangle);
+
+// The list's units in list order, pairs found as a plain pass finds them.
+void listUnits(const Vertex* vertices, int count, const RasterState& state, std::vector<ListUnit>& units);
+
+// The units' indices, nearest first (to a 256th of the depth range).
+void nearestFirst(const std::vector<ListUnit>& units, const Vertex* vertices, std::vector<std::int32_t>& order);
+
+// The first pass's key of each pixel (see DepthKeys): the depth in the top half, and in
+// the low half 0xFFFE less the index of the unit that gave it, or 0xFFFF for the depth
+// the draw started from. The smallest key wins: the nearest depth and, among equals, the
+// unit latest in the list, as a plain pass's last passing fragment.
+constexpr std::uint32_t NoUnitKey = 0xFFFF;
+inline std::uint32_t unitKey(int unit) { return std::uint32_t(0xFFFE - unit); }
+
+// Keys for the depth buffer as it stands, laid out as it is, with room past the end for a
+// last, partial block of eight.
+void startKeys(const DepthTarget& depth, std::vector<std::uint32_t>& keys);
+
+// One run of pixels a unit won.
+struct OwnedRun {
+  std::int32_t row, low, high;
+};
+
+// After the first pass: each unit's runs, read from the keys over the colour target.
+class OwnedRuns {
+public:
+  void collect(const std::vector<std::uint32_t>& keys, int pitch, int width, int height, int unitCount);
+  // Unit u's runs, rows ascending and left to right within a row.
+  const OwnedRun* begin(int unit) const { return runs_.data() + start_[std::size_t(unit)]; }
+  const OwnedRun* end(int unit) const { return runs_.data() + start_[std::size_t(unit) + 1]; }
+
+private:
+  std::vector<OwnedRun> found_, runs_;
+  std::vector<std::int32_t> owner_, start_;
+};
+
+// The most units a list drawn so may have: their keys are 16-bit.
+constexpr int DepthFirstMostUnits = 0xFFFF;
+
+} // namespace raster::detail
