@@ -2,13 +2,12 @@
 // Long lists of opaque triangles under LESSEQUAL with depth writes (the cube field: 3780
 // triangles covering the screen seven times over) are drawn in two passes instead of
 // one. A plain pass leaves at each pixel the nearest depth and the colour of the last
-// fragment in list order at that depth. The first pass finds just that, in any order,
-// so nearest first, and with the coarse depth most triangles are found wholly behind and
-// dropped unwalked: it lowers each pixel's depth and keeps, as the pixel's owner, the
-// fragment nearer than the owner so far or as near and later in the list. The second
-// pass shades each owner's pixels, run by run, and nothing else: no hidden pixel is
-// shaded and no hidden triangle walked twice. Where the output reads the target
-// (blending) every passing fragment would count, so those draws keep one pass.
+// fragment in list order at that depth. The first pass finds that fragment, touching
+// neither colours nor depths: in any order, so nearest first, and with the coarse depth
+// (rastercoarse.h) most triangles are found wholly behind and dropped unwalked. The
+// second pass shades, triangle by triangle in list order, the pixels each one won and
+// nothing else, which also leaves the depths a plain pass leaves. Where the output reads
+// the target (blending), every passing fragment would count, so those draws keep one pass.
 #include "platform/port/rasterquad.h"
 #include "platform/port/rasterspan.h"
 

@@ -163,9 +163,6 @@ public:
   void prefetchRow(std::int64_t row, std::int64_t column) const;
   // Draws the pair as one rectangle when they tile one (see rasterquad.h); false if not.
   bool drawPair(const Vertex* const (&first)[3], const Vertex* const (&second)[3], const Vertex& shading);
-  // The pair as the rectangle they tile, which pairedRectangle found.
-  void drawRectangle(const Vertex* const (&first)[3], const Vertex* const (&second)[3],
-                     const detail::Rectangle& rectangle, const Vertex& shading);
   // The first pass of a list drawn depth first (see rasterdepthfirst.h), over `keys`
   // laid out as the depth buffer: the triangle's or rectangle's keys, of its depths and
   // `ownerKey`, where they win. Triangles behind the coarse depth are dropped.
@@ -239,7 +236,7 @@ thread_local detail::CoarseDepth TriangleDrawer::coarse_;
 void TriangleDrawer::draw(const Vertex& v0, const Vertex& v1, const Vertex& v2, const Vertex& shading) {
   if (!finiteVertex(v0) || !finiteVertex(v1) || !finiteVertex(v2)) return;
   SnappedVertex p[3] = {{snap(v0.x), snap(v0.y), &v0}, {snap(v1.x), snap(v1.y), &v1}, {snap(v2.x), snap(v2.y), &v2}};
-  if (!setUp(p) || triangleHiddenByCoarseDepth(p, detail::nearestDepth(v0.z, v1.z, v2.z))) return;
+  if (!setUp(p)) return;
   makePlanes(p, shading);
   setSteps();
   chooseDrawer();
@@ -247,25 +244,15 @@ void TriangleDrawer::draw(const Vertex& v0, const Vertex& v1, const Vertex& v2, 
     drawRuns([&](auto visit) { forEachRun(p, visit); });
   else
     walkRows(p);
-  coarseDepthTouched();
 }
 
 bool TriangleDrawer::drawPair(const Vertex* const (&first)[3], const Vertex* const (&second)[3],
                               const Vertex& shading) {
   detail::Rectangle rectangle;
   if (!detail::pairedRectangle(first, second, state_, rectangle)) return false;
-  drawRectangle(first, second, rectangle, shading);
-  return true;
-}
-
-void TriangleDrawer::drawRectangle(const Vertex* const (&first)[3], const Vertex* const (&second)[3],
-                                   const detail::Rectangle& rectangle, const Vertex& shading) {
   SnappedVertex p[3];
   for (int i = 0; i < 3; ++i) p[i] = {snap(first[i]->x), snap(first[i]->y), first[i]};
-  if (!setUp(p)) return; // wholly off the target
-  std::int64_t nearest = std::min(detail::nearestDepth(first[0]->z, first[1]->z, first[2]->z),
-                                  detail::nearestDepth(second[0]->z, second[1]->z, second[2]->z));
-  if (hiddenByCoarseDepth(nearest)) return;
+  if (!setUp(p)) return true; // wholly off the target
   makePlanes(p, shading);
   setSteps();
   chooseDrawer();
@@ -275,7 +262,7 @@ void TriangleDrawer::drawRectangle(const Vertex* const (&first)[3], const Vertex
     forEachRectangleRun(rectangle, [&](std::int64_t row, std::int64_t low, std::int64_t high) {
       fillSpan(row, low, high);
     });
-  coarseDepthTouched();
+  return true;
 }
 
 void TriangleDrawer::drawDepth(const Vertex& v0, const Vertex& v1, const Vertex& v2, std::uint32_t* keys,
