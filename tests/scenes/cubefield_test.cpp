@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "direction/timeline.h"
+#include "platform/port/rasterspan.h"
 #include "scenes/cubefield.h"
 #include "scenes/sceneinputs.h"
 #include "tests/scenes/scenetest.h"
@@ -176,6 +177,28 @@ TEST_F(CubeField, TimelineDrawsItUnderTheGrammeCaptionsInState3) {
   EXPECT_EQ(drawTimelineLayers(3), E_FAIL);
   endFrame();
   EXPECT_EQ(port::callsAt(port::FailPoint::DrawPrimitive), 1);
+}
+
+// The field is drawn depth first (a pass finding each pixel's winner, nearest cubes
+// first, then one shading only those pixels); with the eight-pixel loops off it is drawn
+// in one plain pass. Both must give the same frame, with and without a flash, where
+// touching cubes share faces at equal depths.
+TEST_F(CubeField, DrawnDepthFirstItIsTheFrameOnePlainPassDraws) {
+  if (!raster::detail::wideSpansAvailable()) GTEST_SKIP() << "no eight-pixel loops on this processor";
+  for (DWORD flash : {0u, 260u})
+    for (DWORD t : {0u, 70000u, 112345u}) {
+      SCOPED_TRACE(testing::Message() << "flash " << flash << ", clock " << t);
+      flashLevel = static_cast<std::int32_t>(flash);
+      port::CapturedFrame depthFirst, onePass;
+      fieldAt(t, &depthFirst);
+      raster::detail::allowWideSpans(false);
+      fieldAt(t, &onePass);
+      raster::detail::allowWideSpans(true);
+      ASSERT_EQ(depthFirst.pixels.size(), onePass.pixels.size());
+      EXPECT_GT(litPixels(onePass), 640 * 480 / 4);
+      EXPECT_TRUE(depthFirst.pixels == onePass.pixels)
+          << savePicture(depthFirst, "cubefield-depthfirst") << " " << savePicture(onePass, "cubefield-onepass");
+    }
 }
 
 } // namespace
