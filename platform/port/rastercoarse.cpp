@@ -87,9 +87,13 @@ bool CoarseDepth::hides(int x0, int y0, int x1, int y1, std::int64_t nearest) {
   return true;
 }
 
-bool CoarseDepth::hidesTriangle(const double (&x)[3], const double (&y)[3], int x0, int y0, int x1, int y1,
-                                std::int64_t nearest) {
-  if (nearest < 1 || x1 >= keys_.width || y1 >= keys_.height) return false;
+// Calls visit(tileY, first, last) for each band of tile rows the triangle with these
+// corners (in pixels) has pixel centres in, within the box x0..x1, y0..y1, with the
+// columns it may cover there: its edges clipped to the band's rows, widened by a pixel.
+// Stops when visit returns false, and returns false then.
+template <class Visit>
+bool CoarseDepth::forEachBand(const double (&x)[3], const double (&y)[3], int x0, int y0, int x1, int y1,
+                              Visit visit) const {
   struct Edge {
     double top, bottom, x, y, slope; // rows top..bottom; x = x + (row - y) * slope
   } edges[3];
@@ -98,8 +102,6 @@ bool CoarseDepth::hidesTriangle(const double (&x)[3], const double (&y)[3], int 
     edges[e] = {std::min(ya, yb), std::max(ya, yb), xa, ya, ya != yb ? (xb - xa) / (yb - ya) : 0.0};
   }
   for (int tileY = y0 >> TileBits; tileY <= y1 >> TileBits; ++tileY) {
-    // The triangle's columns within the band's rows: its edges clipped to the band,
-    // widened by a pixel for the pixel centres between.
     double top = std::max(y0, tileY << TileBits), bottom = std::min(y1, (tileY << TileBits) + TileSize - 1);
     double left = x1 + 1, right = x0 - 1;
     for (const Edge& edge : edges) {
@@ -109,19 +111,37 @@ bool CoarseDepth::hidesTriangle(const double (&x)[3], const double (&y)[3], int 
       left = std::min({left, atLow, atHigh});
       right = std::max({right, atLow, atHigh});
     }
-    if (left > right) continue; // the triangle has no pixel centre in the band
+    if (left > right) continue; // no pixel centre of the triangle in the band
     int first = std::max(x0, int(std::floor(left)) - 1), last = std::min(x1, int(std::ceil(right)) + 1);
-    if (first <= last && !bandHides(tileY, first, last, nearest)) return false;
+    if (first <= last && !visit(tileY, first, last)) return false;
   }
   return true;
+}
+
+bool CoarseDepth::hidesTriangle(const double (&x)[3], const double (&y)[3], int x0, int y0, int x1, int y1,
+                                std::int64_t nearest) {
+  if (nearest < 1 || x1 >= keys_.width || y1 >= keys_.height) return false;
+  return forEachBand(x, y, x0, y0, x1, y1,
+                     [&](int tileY, int first, int last) { return bandHides(tileY, first, last, nearest); });
+}
+
+void CoarseDepth::touchedTriangle(const double (&x)[3], const double (&y)[3], int x0, int y0, int x1, int y1) {
+  forEachBand(x, y, x0, y0, std::min(x1, keys_.width - 1), std::min(y1, keys_.height - 1),
+              [&](int tileY, int first, int last) {
+                forget(tileY, first, last);
+                return true;
+              });
+}
+
+void CoarseDepth::forget(int tileY, int x0, int x1) {
+  std::uint32_t* measured = measured_.data() + std::size_t(tileY) * std::size_t(tilesAcross_);
+  for (int tileX = x0 >> TileBits; tileX <= x1 >> TileBits; ++tileX) measured[tileX] = 0;
 }
 
 void CoarseDepth::touched(int x0, int y0, int x1, int y1) {
   x1 = std::min(x1, keys_.width - 1);
   y1 = std::min(y1, keys_.height - 1);
-  for (int tileY = y0 >> TileBits; tileY <= y1 >> TileBits; ++tileY)
-    for (int tileX = x0 >> TileBits; tileX <= x1 >> TileBits; ++tileX)
-      measured_[std::size_t(tileY) * std::size_t(tilesAcross_) + std::size_t(tileX)] = 0;
+  for (int tileY = y0 >> TileBits; tileY <= y1 >> TileBits; ++tileY) forget(tileY, x0, x1);
 }
 
 std::int64_t nearestDepth(float z0, float z1, float z2) {

@@ -39,10 +39,15 @@ public:
   // Depths in the box may have been lowered: its tiles are measured again when next
   // asked about.
   void touched(int x0, int y0, int x1, int y1);
+  // The same for the tiles under a triangle in that box.
+  void touchedTriangle(const double (&x)[3], const double (&y)[3], int x0, int y0, int x1, int y1);
 
 private:
   std::uint16_t measure(int tileX, int tileY); // the tile's largest depth, now
   bool bandHides(int tileY, int x0, int x1, std::int64_t nearest);
+  void forget(int tileY, int x0, int x1); // the band's tiles over columns x0..x1
+  template <class Visit>
+  bool forEachBand(const double (&x)[3], const double (&y)[3], int x0, int y0, int x1, int y1, Visit visit) const;
 
   DepthKeys keys_;
   int tilesAcross_ = 0, tilesDown_ = 0;

@@ -171,8 +171,8 @@ public:
                           const detail::Rectangle& rectangle, std::uint32_t* keys, std::uint32_t ownerKey);
   // The second pass: the pixels the triangle (the first half of a rectangle) owns.
   void drawOwned(const Vertex* const (&triangle)[3], const detail::OwnedRun* begin, const detail::OwnedRun* end);
-  // The first pass's triangles are tested against the coarse depth of these keys.
-  void useCoarseDepth(const detail::DepthKeys& keys) { coarse_.begin(keys), useCoarse_ = true; }
+  // Before the first pass: its triangles are tested against the coarse depth of `keys`.
+  void startDepthFirst(const detail::DepthKeys& keys) { coarse_.begin(keys); }
 
 private:
   bool setUp(SnappedVertex (&p)[3]);
@@ -192,9 +192,6 @@ private:
   void chooseDrawer();
   void setSteps();
   bool coloursWithin16Bits() const;
-  bool hiddenByCoarseDepth(std::int64_t nearest);
-  bool triangleHiddenByCoarseDepth(const SnappedVertex (&p)[3], std::int64_t nearest);
-  void coarseDepthTouched();
   void limitRowsByFlatEdge(const SnappedVertex& a, const SnappedVertex& b);
   bool clipToDepthRange(std::int64_t& low, std::int64_t& high, std::int64_t row) const;
   void fillSpan(std::int64_t row, std::int64_t low, std::int64_t high);
@@ -205,7 +202,6 @@ private:
   detail::DrawContext context_;
   bool useDepth_ = false;
   const bool generalOnly_;
-  bool useCoarse_ = false;
   static thread_local detail::CoarseDepth coarse_; // kept from draw to draw (per thread)
 
   // Per triangle.
@@ -269,9 +265,14 @@ void TriangleDrawer::drawDepth(const Vertex& v0, const Vertex& v1, const Vertex&
                                std::uint32_t ownerKey) {
   if (!finiteVertex(v0) || !finiteVertex(v1) || !finiteVertex(v2)) return;
   SnappedVertex p[3] = {{snap(v0.x), snap(v0.y), &v0}, {snap(v1.x), snap(v1.y), &v1}, {snap(v2.x), snap(v2.y), &v2}};
-  if (!setUp(p) || triangleHiddenByCoarseDepth(p, detail::nearestDepth(v0.z, v1.z, v2.z))) return;
+  if (!setUp(p)) return;
+  const double x[3] = {p[0].x / SubPixelScale, p[1].x / SubPixelScale, p[2].x / SubPixelScale};
+  const double y[3] = {p[0].y / SubPixelScale, p[1].y / SubPixelScale, p[2].y / SubPixelScale};
+  const int x0 = int(g_.originX), y0 = int(firstRow_), x1 = int(lastColumn_), y1 = int(lastRow_);
+  if (coarse_.hidesTriangle(x, y, x0, y0, x1, y1, detail::nearestDepth(v0.z, v1.z, v2.z))) return;
   makeDepthPlane(*p[0].source, *p[1].source, *p[2].source);
   drawDepthRuns([&](auto visit) { forEachRun(p, visit); }, keys, ownerKey);
+  coarse_.touchedTriangle(x, y, x0, y0, x1, y1);
 }
 
 void TriangleDrawer::drawDepthRectangle(const Vertex* const (&first)[3], const Vertex* const (&second)[3],
@@ -282,9 +283,11 @@ void TriangleDrawer::drawDepthRectangle(const Vertex* const (&first)[3], const V
   if (!setUp(p)) return;
   std::int64_t nearest = std::min(detail::nearestDepth(first[0]->z, first[1]->z, first[2]->z),
                                   detail::nearestDepth(second[0]->z, second[1]->z, second[2]->z));
-  if (hiddenByCoarseDepth(nearest)) return;
+  const int x0 = int(g_.originX), y0 = int(firstRow_), x1 = int(lastColumn_), y1 = int(lastRow_);
+  if (coarse_.hides(x0, y0, x1, y1, nearest)) return;
   makeDepthPlane(*p[0].source, *p[1].source, *p[2].source);
   drawDepthRuns([&](auto visit) { forEachRectangleRun(rectangle, visit); }, keys, ownerKey);
+  coarse_.touched(x0, y0, x1, y1);
 }
 
 // The runs `forEach` yields, through the first pass's loop.
@@ -297,7 +300,6 @@ void TriangleDrawer::drawDepthRuns(Runs forEach, std::uint32_t* keys, std::uint3
   drawRuns(forEach);
   runsDrawer_ = saved;
   keys_ = nullptr;
-  coarseDepthTouched();
 }
 
 // Every owned pixel is one whose depth the triangle set, so it passes the depth test and
@@ -323,25 +325,6 @@ void TriangleDrawer::drawOwned(const Vertex* const (&triangle)[3], const detail:
     });
     begin = batchEnd;
   }
-}
-
-// Whether the coarse depth shows the triangle set up last (its bounding box) wholly
-// hidden, no pixel of it nearer than `nearest`.
-bool TriangleDrawer::hiddenByCoarseDepth(std::int64_t nearest) {
-  if (!useCoarse_) return false;
-  return coarse_.hides(int(g_.originX), int(firstRow_), int(lastColumn_), int(lastRow_), nearest);
-}
-
-bool TriangleDrawer::triangleHiddenByCoarseDepth(const SnappedVertex (&p)[3], std::int64_t nearest) {
-  if (!useCoarse_) return false;
-  const double x[3] = {p[0].x / SubPixelScale, p[1].x / SubPixelScale, p[2].x / SubPixelScale};
-  const double y[3] = {p[0].y / SubPixelScale, p[1].y / SubPixelScale, p[2].y / SubPixelScale};
-  return coarse_.hidesTriangle(x, y, int(g_.originX), int(firstRow_), int(lastColumn_), int(lastRow_), nearest);
-}
-
-// After drawing the triangle set up last: the depths under its bounding box may be lower.
-void TriangleDrawer::coarseDepthTouched() {
-  if (useCoarse_) coarse_.touched(int(g_.originX), int(firstRow_), int(lastColumn_), int(lastRow_));
 }
 
 void TriangleDrawer::chooseDrawer() {
@@ -684,7 +667,7 @@ void drawListDepthFirst(TriangleDrawer& drawer, const ColorTarget& color, const 
   detail::listUnits(vertices, count, state, units);
   detail::nearestFirst(units, vertices, order);
   detail::startKeys(depth, keys);
-  drawer.useCoarseDepth({keys.data(), depth.width, depth.height, depth.pitch});
+  drawer.startDepthFirst({keys.data(), depth.width, depth.height, depth.pitch});
   for (std::int32_t u : order) {
     const detail::ListUnit& unit = units[std::size_t(u)];
     const Vertex* v = vertices + unit.first;
