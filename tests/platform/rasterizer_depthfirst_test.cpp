@@ -20,19 +20,10 @@ using rastertest::Picture;
 
 constexpr int Width = 160, Height = 100;
 
-const std::vector<std::uint32_t>& texels() {
-  static const std::vector<std::uint32_t> t = [] {
-    std::vector<std::uint32_t> v(64 * 64);
-    for (std::size_t i = 0; i < v.size(); ++i) v[i] = std::uint32_t(i * 2654435761u) ^ std::uint32_t(i >> 3);
-    return v;
-  }();
-  return t;
-}
-
 // The state the cube field draws with: the texture plus the diffuse colour, replacing.
 raster::RasterState opaqueState() {
   raster::RasterState st;
-  st.texture = raster::TextureView{texels().data(), 64, 64, false};
+  st.texture = raster::TextureView{rastertest::distinctTexels().data(), 64, 64, false};
   st.op = raster::ColorOp::Add;
   st.depthEnabled = true;
   st.cull = raster::Cull::None;
@@ -46,21 +37,7 @@ void expectSameAsOnePass(const raster::RasterState& state, const std::vector<ras
   Picture fast(Width, Height, 0x00123456), reference(Width, Height, 0x00123456);
   std::fill(fast.depth.begin(), fast.depth.end(), startDepth);
   std::fill(reference.depth.begin(), reference.depth.end(), startDepth);
-  raster::drawTriangles(fast.color(), fast.depthTarget(), state, v.data(), int(v.size()), raster::Topology::TriangleList);
-  raster::detail::drawTrianglesGeneral(reference.color(), reference.depthTarget(), state, v.data(), int(v.size()),
-                                       raster::Topology::TriangleList);
-  int differing = 0, first = -1;
-  for (std::size_t i = 0; i < fast.pixels.size(); ++i)
-    if (fast.pixels[i] != reference.pixels[i] || fast.depth[i] != reference.depth[i]) {
-      if (first < 0) first = int(i);
-      ++differing;
-    }
-  if (differing > 0) {
-    rastertest::writePpm(fast.pixels, Width, Height, rastertest::testName() + ".fast");
-    rastertest::writePpm(reference.pixels, Width, Height, rastertest::testName() + ".onepass");
-    ADD_FAILURE() << what << ": " << differing << " pixels differ, first at (" << first % Width << ", "
-                  << first / Width << ")";
-  }
+  rastertest::expectDrawnAsGeneral(fast, reference, state, v, raster::Topology::TriangleList, what, "depth first");
 }
 
 // Whether a list drawn on a Width x Height target with a depth buffer goes depth first.

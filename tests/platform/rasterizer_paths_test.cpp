@@ -23,16 +23,6 @@ using DepthField = std::function<std::uint16_t(int x, int y)>;
 
 constexpr int Width = 83, Height = 57; // odd sizes: runs end anywhere in a block
 
-// A texture of distinct texels, the largest size the show uses.
-const std::vector<std::uint32_t>& texels() {
-  static const std::vector<std::uint32_t> t = [] {
-    std::vector<std::uint32_t> v(512 * 512);
-    for (std::size_t i = 0; i < v.size(); ++i) v[i] = std::uint32_t(i * 2654435761u) ^ std::uint32_t(i >> 5);
-    return v;
-  }();
-  return t;
-}
-
 // Draws the same vertices into two copies of one random starting picture, through the
 // chosen loops and through the general loop, and reports whether the results agree.
 void expectSameAsGeneralOnce(const raster::RasterState& state, const std::vector<raster::Vertex>& vertices,
@@ -44,21 +34,7 @@ void expectSameAsGeneralOnce(const raster::RasterState& state, const std::vector
     std::uint16_t depth = field ? field(int(i) % width, int(i) / width) : std::uint16_t(random());
     fast.depth[i] = reference.depth[i] = depth; // some pixels fail the test
   }
-  raster::drawTriangles(fast.color(), fast.depthTarget(), state, vertices.data(), int(vertices.size()), topology);
-  raster::detail::drawTrianglesGeneral(reference.color(), reference.depthTarget(), state, vertices.data(),
-                                       int(vertices.size()), topology);
-  int differing = 0, first = -1;
-  for (std::size_t i = 0; i < fast.pixels.size(); ++i)
-    if (fast.pixels[i] != reference.pixels[i] || fast.depth[i] != reference.depth[i]) {
-      if (first < 0) first = int(i);
-      ++differing;
-    }
-  if (differing > 0) {
-    rastertest::writePpm(fast.pixels, width, height, rastertest::testName() + "." + loops);
-    rastertest::writePpm(reference.pixels, width, height, rastertest::testName() + ".general");
-    ADD_FAILURE() << what << " (" << loops << " loops): " << differing << " pixels differ, first at (" << first % width << ", "
-                  << first / width << ")";
-  }
+  rastertest::expectDrawnAsGeneral(fast, reference, state, vertices, topology, what, std::string(loops) + " loops");
 }
 
 // Draws through both loop widths (see the top of the file).
@@ -89,7 +65,7 @@ raster::RasterState randomFastState(std::mt19937& random) {
     break;
   }
   int shift = pick(10); // 1 to 512 texels
-  st.texture = raster::TextureView{texels().data(), 1 << shift, 1 << pick(10), false};
+  st.texture = raster::TextureView{rastertest::distinctTexels().data(), 1 << shift, 1 << pick(10), false};
   st.blendEnabled = pick(2) == 1;
   st.destBlend = pick(2) == 1 ? raster::BlendFactor::One : raster::BlendFactor::Zero;
   st.depthEnabled = pick(4) != 0;
@@ -130,7 +106,7 @@ TEST(RasterPaths, RunsOfEveryLengthMatchTheGeneralLoop) {
   for (int colours = 0; colours < 3; ++colours)
     for (bool depth : {false, true}) {
       raster::RasterState st;
-      st.texture = raster::TextureView{texels().data(), 512, 512, false};
+      st.texture = raster::TextureView{rastertest::distinctTexels().data(), 512, 512, false};
       st.depthEnabled = depth;
       st.cull = raster::Cull::None;
       std::vector<raster::Vertex> v = {
@@ -147,7 +123,7 @@ TEST(RasterPaths, ThinStripsMatchTheGeneralLoop) {
   std::mt19937 random(99);
   for (int colours = 0; colours < 3; ++colours) {
     raster::RasterState st;
-    st.texture = raster::TextureView{texels().data(), 256, 64, false};
+    st.texture = raster::TextureView{rastertest::distinctTexels().data(), 256, 64, false};
     st.depthEnabled = true;
     st.cull = raster::Cull::None;
     std::vector<raster::Vertex> v;
@@ -215,7 +191,7 @@ TEST(RasterPaths, RunsEndingAtTheEndOfTheBuffersMatchTheGeneralLoop) {
   for (int colours = 0; colours < 3; ++colours)
     for (int width : {5, 13, 30}) {
       raster::RasterState st;
-      st.texture = raster::TextureView{texels().data(), 64, 64, false};
+      st.texture = raster::TextureView{rastertest::distinctTexels().data(), 64, 64, false};
       st.depthEnabled = colours != 1;
       st.cull = raster::Cull::None;
       float w = float(width), h = 9;
@@ -236,7 +212,7 @@ TEST(RasterPaths, RunsHiddenButForOnePixelMatchTheGeneralLoop) {
   for (int colours = 0; colours < 3; ++colours)
     for (int open = -1; open < width; ++open) {
       raster::RasterState st;
-      st.texture = raster::TextureView{texels().data(), 64, 64, false};
+      st.texture = raster::TextureView{rastertest::distinctTexels().data(), 64, 64, false};
       st.op = raster::ColorOp::Add;
       st.depthEnabled = true;
       st.cull = raster::Cull::None;
@@ -259,7 +235,7 @@ TEST(RasterPaths, OccludedBoxesMatchTheGeneralLoop) {
   auto real = [&](double low, double high) { return std::uniform_real_distribution<double>(low, high)(random); };
   for (int colours = 0; colours < 3; ++colours) {
     raster::RasterState st;
-    st.texture = raster::TextureView{texels().data(), 256, 256, false};
+    st.texture = raster::TextureView{rastertest::distinctTexels().data(), 256, 256, false};
     st.op = raster::ColorOp::Add;
     st.depthEnabled = true;
     st.cull = raster::Cull::None;

@@ -3,6 +3,7 @@
 // text dumps for messages and a PPM written when a comparison fails, so the wrong
 // picture can be looked at.
 #include "platform/port/rasterizer.h"
+#include "platform/port/rasterspan.h"
 
 #include <gtest/gtest.h>
 
@@ -80,6 +81,41 @@ void expectPicture(const Picture& actual, Expected expected) {
 inline raster::Vertex vertex(float x, float y, std::uint32_t diffuse = 0xFFFFFFFF, float u = 0, float v = 0,
                              float z = 0, float rhw = 1) {
   return raster::Vertex{x, y, z, rhw, diffuse, u, v};
+}
+
+// Draws the vertices into `fast` through drawTriangles and into `reference` (the same
+// size, holding the same start) through the general loop alone, and reports a failure
+// naming `what` when the pictures or depth buffers differ; both pictures are then written,
+// named after the test and `fastName` or "general".
+inline void expectDrawnAsGeneral(Picture& fast, Picture& reference, const raster::RasterState& state,
+                                 const std::vector<raster::Vertex>& vertices, raster::Topology topology,
+                                 const std::string& what, const std::string& fastName) {
+  raster::drawTriangles(fast.color(), fast.depthTarget(), state, vertices.data(), int(vertices.size()), topology);
+  raster::detail::drawTrianglesGeneral(reference.color(), reference.depthTarget(), state, vertices.data(),
+                                       int(vertices.size()), topology);
+  int differing = 0, first = -1;
+  for (std::size_t i = 0; i < fast.pixels.size(); ++i)
+    if (fast.pixels[i] != reference.pixels[i] || fast.depth[i] != reference.depth[i]) {
+      if (first < 0) first = int(i);
+      ++differing;
+    }
+  if (differing > 0) {
+    writePpm(fast.pixels, fast.width, fast.height, testName() + "." + fastName);
+    writePpm(reference.pixels, fast.width, fast.height, testName() + ".general");
+    ADD_FAILURE() << what << " (" << fastName << "): " << differing << " pixels differ, first at ("
+                  << first % fast.width << ", " << first / fast.width << ")";
+  }
+}
+
+// A texture of distinct texels, the largest size the show uses (512 x 512); a smaller
+// texture may view its first texels.
+inline const std::vector<std::uint32_t>& distinctTexels() {
+  static const std::vector<std::uint32_t> t = [] {
+    std::vector<std::uint32_t> v(512 * 512);
+    for (std::size_t i = 0; i < v.size(); ++i) v[i] = std::uint32_t(i * 2654435761u) ^ std::uint32_t(i >> 5);
+    return v;
+  }();
+  return t;
 }
 
 // Two triangles covering the axis-aligned rectangle, as a list.
