@@ -6,8 +6,9 @@
 // neither colours nor depths: in any order, so nearest first, and with the coarse depth
 // (rastercoarse.h) most triangles are found wholly behind and dropped unwalked. The
 // second pass shades, triangle by triangle in list order, the pixels each one won and
-// nothing else, which also leaves the depths a plain pass leaves. Where the output reads
-// the target (blending), every passing fragment would count, so those draws keep one pass.
+// nothing else, with no depth test, and the depths are set from the first pass's. Where
+// the output reads the target (blending), every passing fragment would count, so those
+// draws keep one pass.
 #include "platform/port/rasterquad.h"
 #include "platform/port/rasterspan.h"
 
@@ -48,6 +49,10 @@ inline std::uint32_t unitKey(int unit) { return std::uint32_t(0xFFFE - unit); }
 // Keys for the depth buffer as it stands, laid out as it is, with room past the end for a
 // last, partial block of eight.
 void startKeys(const DepthTarget& depth, std::vector<std::uint32_t>& keys);
+
+// After the first pass: the depth buffer as a plain pass leaves it, each pixel's depth
+// that of its key (the winner's, or the one it started with).
+void finishDepths(const std::vector<std::uint32_t>& keys, const DepthTarget& depth);
 
 // One run of pixels a unit won.
 struct OwnedRun {

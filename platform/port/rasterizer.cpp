@@ -302,9 +302,8 @@ void TriangleDrawer::drawDepthRuns(Runs forEach, std::uint32_t* keys, std::uint3
   keys_ = nullptr;
 }
 
-// Every owned pixel is one whose depth the triangle set, so it passes the depth test and
-// leaves the depth as it is; the runs are drawn as the triangle's own are, in as few calls
-// as rows allow (one run a row each).
+// The runs are drawn as the triangle's own are, in as few calls as rows allow (one run a
+// row each).
 void TriangleDrawer::drawOwned(const Vertex* const (&triangle)[3], const detail::OwnedRun* begin,
                                const detail::OwnedRun* end) {
   SnappedVertex p[3];
@@ -677,9 +676,13 @@ void drawListDepthFirst(TriangleDrawer& drawer, const ColorTarget& color, const 
       drawer.drawDepth(v[0], v[1], v[2], keys.data(), detail::unitKey(u));
   }
   owned.collect(keys, depth.pitch, color.width, color.height, int(units.size()));
+  detail::finishDepths(keys, depth);
+  // Every pixel a triangle won passes its depth test: the second pass tests none.
+  const DepthTarget noDepth{};
+  TriangleDrawer shader(color, noDepth, state, false);
   for (std::size_t u = 0; u < units.size(); ++u) {
     const Vertex* v = vertices + units[u].first;
-    drawer.drawOwned({v, v + 1, v + 2}, owned.begin(int(u)), owned.end(int(u)));
+    shader.drawOwned({v, v + 1, v + 2}, owned.begin(int(u)), owned.end(int(u)));
   }
 }
 
