@@ -1,14 +1,15 @@
 #include "platform/port/rasterdepthfirst.h"
 
+#include "platform/port/rastertriangle.h"
+
 #include "platform/port/rastercoarse.h"
 
 #include <algorithm>
 #include <cmath>
 
-#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
-#define NYRA_WIDE_SCAN 1
-#include <immintrin.h>
-#elif defined(__SSE2__)
+#include "platform/port/rasterlanes.h"
+
+#if defined(__SSE2__) && !NYRA_WIDE_SPANS
 #include <emmintrin.h>
 #endif
 
@@ -58,7 +59,7 @@ int runEnd(const std::uint32_t* row, int x, int width, std::uint32_t low) {
   return x;
 }
 
-#if NYRA_WIDE_SCAN
+#if NYRA_WIDE_SPANS
 // The same eight keys at a time with AVX2 (every processor that draws depth first).
 [[gnu::target("avx2")]] int wideRunEnd(const std::uint32_t* row, int x, int width, std::uint32_t low) {
   const __m256i lowHalves = _mm256_set1_epi32(0xFFFF), same = _mm256_set1_epi32(int(low));
@@ -71,7 +72,51 @@ int runEnd(const std::uint32_t* row, int x, int width, std::uint32_t low) {
 }
 #endif
 
+#if NYRA_WIDE_SPANS
+// The first pass of a list drawn depth first over one run: each pixel's key (see
+// DepthKeys) lowered to the fragment's, whose low half `ownerKey` orders fragments of one
+// depth so that the later in the list wins. The key buffer runs on past every row's end
+// far enough for a last, partial block, whose lanes past the run are left as they are.
+WIDE_INLINE void lowerKeys(std::uint32_t* keys, int count, Lanes8 z, __m256i ownerKey, const WideStepTable& steps) {
+  int i = 0;
+  for (; i + WideBlock <= count; i += WideBlock) {
+    __m256i* at = reinterpret_cast<__m256i*>(keys + i);
+    __m256i key = _mm256_or_si256(_mm256_slli_epi32(z.whole, 16), ownerKey);
+    _mm256_storeu_si256(at, _mm256_min_epu32(_mm256_loadu_si256(at), key));
+    advance(z, steps, WideZ);
+  }
+  if (i == count) return;
+  __m256i* at = reinterpret_cast<__m256i*>(keys + i);
+  __m256i key = _mm256_or_si256(_mm256_or_si256(_mm256_slli_epi32(z.whole, 16), ownerKey),
+                                _mm256_cvtepi16_epi32(pastRun(count - i)));
+  _mm256_storeu_si256(at, _mm256_min_epu32(_mm256_loadu_si256(at), key));
+}
+
+// The first pass over a whole triangle: only its depth plane is read.
+[[gnu::target("avx2")]] void wideDepthRuns(const TriangleRuns& runs, const DrawContext& context) {
+  const WideStepTable& steps = context.wideSteps;
+  const Plane& z = *runs.z;
+  const std::int64_t pitch = runs.depth->pitch, originX = runs.originX;
+  const __m256i ownerKey = _mm256_set1_epi32(int(runs.ownerKey));
+  std::int64_t zRow = z.start + z.stepY * (runs.firstRow - runs.originY) + FixedHalf;
+  std::uint32_t* keyRow = runs.keys + runs.firstRow * pitch;
+  for (int row = 0; row < runs.rows; ++row, keyRow += pitch, zRow += z.stepY) {
+    std::int32_t low = runs.low[row], high = runs.high[row];
+    if (low <= high)
+      lowerKeys(keyRow + low, high - low + 1, startLanes(zRow + z.stepX * (low - originX), steps, WideZ), ownerKey,
+                steps);
+  }
+}
+#endif
+
 } // namespace
+
+RunsDrawer wideDepthRunsDrawer() {
+#if NYRA_WIDE_SPANS
+  if (wideSpansAllowed()) return wideDepthRuns;
+#endif
+  return nullptr;
+}
 
 bool drawsDepthFirst(const ColorTarget& color, const DepthTarget& depth, const RasterState& state,
                      const Vertex* vertices, int count, Topology topology) {
@@ -153,7 +198,7 @@ void OwnedRuns::collect(const std::vector<std::uint32_t>& keys, int pitch, int w
   found_.clear();
   owner_.clear();
   auto end = runEnd;
-#if NYRA_WIDE_SCAN
+#if NYRA_WIDE_SPANS
   if (wideSpansAvailable()) end = wideRunEnd;
 #endif
   for (int y = 0; y < height; ++y) {
@@ -177,6 +222,90 @@ void OwnedRuns::collect(const std::vector<std::uint32_t>& keys, int pitch, int w
   // Placing the runs moved every start on to the next unit's: move them back.
   for (int u = unitCount; u > 0; --u) start_[std::size_t(u)] = start_[std::size_t(u) - 1];
   start_[0] = 0;
+}
+
+void TriangleDrawer::drawDepth(const Vertex& v0, const Vertex& v1, const Vertex& v2, std::uint32_t* keys,
+                               std::uint32_t ownerKey) {
+  if (!finiteVertex(v0) || !finiteVertex(v1) || !finiteVertex(v2)) return;
+  SnappedVertex p[3] = {{snap(v0.x), snap(v0.y), &v0}, {snap(v1.x), snap(v1.y), &v1}, {snap(v2.x), snap(v2.y), &v2}};
+  if (!setUp(p)) return;
+  const double x[3] = {p[0].x / SubPixelScale, p[1].x / SubPixelScale, p[2].x / SubPixelScale};
+  const double y[3] = {p[0].y / SubPixelScale, p[1].y / SubPixelScale, p[2].y / SubPixelScale};
+  const int x0 = int(g_.originX), y0 = int(firstRow_), x1 = int(lastColumn_), y1 = int(lastRow_);
+  if (coarse_.hidesTriangle(x, y, x0, y0, x1, y1, nearestDepth(v0.z, v1.z, v2.z))) return;
+  makeDepthPlane(*p[0].source, *p[1].source, *p[2].source);
+  drawDepthRuns([&](auto visit) { forEachRun(p, visit); }, keys, ownerKey);
+  coarse_.touchedTriangle(x, y, x0, y0, x1, y1);
+}
+
+void TriangleDrawer::drawDepthRectangle(const Vertex* const (&first)[3], const Vertex* const (&second)[3],
+                                        const Rectangle& rectangle, std::uint32_t* keys,
+                                        std::uint32_t ownerKey) {
+  SnappedVertex p[3];
+  for (int i = 0; i < 3; ++i) p[i] = {snap(first[i]->x), snap(first[i]->y), first[i]};
+  if (!setUp(p)) return;
+  std::int64_t nearest = std::min(nearestDepth(first[0]->z, first[1]->z, first[2]->z),
+                                  nearestDepth(second[0]->z, second[1]->z, second[2]->z));
+  const int x0 = int(g_.originX), y0 = int(firstRow_), x1 = int(lastColumn_), y1 = int(lastRow_);
+  if (coarse_.hides(x0, y0, x1, y1, nearest)) return;
+  makeDepthPlane(*p[0].source, *p[1].source, *p[2].source);
+  drawDepthRuns([&](auto visit) { forEachRectangleRun(rectangle, visit); }, keys, ownerKey);
+  coarse_.touched(x0, y0, x1, y1);
+}
+
+// The runs are drawn as the triangle's own are, in as few calls as rows allow (one run a
+// row each).
+void TriangleDrawer::drawOwned(const Vertex* const (&triangle)[3], const OwnedRun* begin,
+                               const OwnedRun* end) {
+  SnappedVertex p[3];
+  for (int i = 0; i < 3; ++i) p[i] = {snap(triangle[i]->x), snap(triangle[i]->y), triangle[i]};
+  if (begin == end || !setUp(p)) return;
+  makePlanes(p, *triangle[0]);
+  setSteps();
+  chooseDrawer();
+  if (!runsDrawer_) {
+    for (const OwnedRun* run = begin; run != end; ++run) fillSpan(run->row, run->low, run->high);
+    return;
+  }
+  while (begin != end) {
+    const OwnedRun* batchEnd = begin + 1;
+    while (batchEnd != end && batchEnd->row > batchEnd[-1].row) ++batchEnd;
+    drawRuns([&](auto visit) {
+      for (const OwnedRun* run = begin; run != batchEnd; ++run) visit(run->row, run->low, run->high);
+    });
+    begin = batchEnd;
+  }
+}
+
+// See rasterdepthfirst.h.
+void drawListDepthFirst(TriangleDrawer& drawer, const ColorTarget& color, const DepthTarget& depth,
+                        const RasterState& state, const Vertex* vertices, int count) {
+  // Kept from draw to draw (per thread), as the runs are.
+  static thread_local std::vector<ListUnit> units;
+  static thread_local std::vector<std::int32_t> order;
+  static thread_local std::vector<std::uint32_t> keys;
+  static thread_local OwnedRuns owned;
+  listUnits(vertices, count, state, units);
+  nearestFirst(units, vertices, order);
+  startKeys(depth, keys);
+  drawer.startDepthFirst({keys.data(), depth.width, depth.height, depth.pitch});
+  for (std::int32_t u : order) {
+    const ListUnit& unit = units[std::size_t(u)];
+    const Vertex* v = vertices + unit.first;
+    if (unit.pair)
+      drawer.drawDepthRectangle({v, v + 1, v + 2}, {v + 3, v + 4, v + 5}, unit.rectangle, keys.data(), unitKey(u));
+    else
+      drawer.drawDepth(v[0], v[1], v[2], keys.data(), unitKey(u));
+  }
+  owned.collect(keys, depth.pitch, color.width, color.height, int(units.size()));
+  finishDepths(keys, depth);
+  // Every pixel a triangle won passes its depth test: the second pass tests none.
+  const DepthTarget noDepth{};
+  TriangleDrawer shader(color, noDepth, state, false);
+  for (std::size_t u = 0; u < units.size(); ++u) {
+    const Vertex* v = vertices + units[u].first;
+    shader.drawOwned({v, v + 1, v + 2}, owned.begin(int(u)), owned.end(int(u)));
+  }
 }
 
 } // namespace raster::detail

@@ -7,12 +7,8 @@
 // them back unchanged where a masked store cannot leave them out) rather than going
 // pixel by pixel. Chosen at run time; they draw exactly what
 // the four-pixel and general loops draw.
+#include "platform/port/rasterlanes.h"
 #include "platform/port/rasterpixels.h"
-
-#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
-#define NYRA_WIDE_SPANS 1
-#include <immintrin.h>
-#endif
 
 #include <algorithm>
 #include <atomic>
@@ -22,43 +18,7 @@ namespace {
 
 std::atomic<bool> allowed{true};
 
-constexpr int WideBlock = 8;
-
 #if NYRA_WIDE_SPANS
-#define WIDE_INLINE [[gnu::target("avx2"), gnu::always_inline]] inline
-
-// One attribute at eight consecutive pixels, split as in StepTable.
-struct Lanes8 {
-  __m256i whole, fraction;
-};
-
-WIDE_INLINE Lanes8 carried(__m256i whole, __m256i fraction) {
-  return {_mm256_add_epi32(whole, _mm256_srli_epi32(fraction, FixedBits)),
-          _mm256_and_si256(fraction, _mm256_set1_epi32(int(FractionMask)))};
-}
-
-WIDE_INLINE __m256i loadLanes(const std::int32_t (&values)[WideBlock]) {
-  return _mm256_load_si256(reinterpret_cast<const __m256i*>(values));
-}
-
-WIDE_INLINE Lanes8 startLanes(std::int64_t first, const WideStepTable& steps, int attribute) {
-  return carried(_mm256_add_epi32(_mm256_set1_epi32(wholePart(first)), loadLanes(steps.offsetWhole[attribute])),
-                 _mm256_add_epi32(_mm256_set1_epi32(fractionPart(first)), loadLanes(steps.offsetFraction[attribute])));
-}
-
-WIDE_INLINE void advance(Lanes8& lanes, const WideStepTable& steps, int attribute) {
-  lanes = carried(_mm256_add_epi32(lanes.whole, loadLanes(steps.blockWhole[attribute])),
-                  _mm256_add_epi32(lanes.fraction, loadLanes(steps.blockFraction[attribute])));
-}
-
-// Bits 0..15 of each whole part, sign-extended, which packing to 16 bits then keeps.
-WIDE_INLINE __m256i low16(__m256i whole) { return _mm256_srai_epi32(_mm256_slli_epi32(whole, 16), 16); }
-
-// Eight 32-bit lanes in 16-bit range as eight 16-bit values in order.
-WIDE_INLINE __m128i narrow16(__m256i v) {
-  return _mm_packs_epi32(_mm256_castsi256_si128(v), _mm256_extracti128_si256(v, 1));
-}
-
 // Colours from channel lanes in 16-bit range, each channel saturated to 0..255. Every
 // step works within 128-bit halves, so pixels 0..3 and 4..7 come out in order.
 WIDE_INLINE __m256i packColours(__m256i red, __m256i green, __m256i blue) {
@@ -209,11 +169,6 @@ private:
 // LESSEQUAL on eight D16 values: all ones where incoming > stored.
 WIDE_INLINE __m128i depthFails(__m128i incoming, __m128i stored) {
   return _mm_xor_si128(_mm_cmpeq_epi16(_mm_max_epu16(incoming, stored), stored), _mm_set1_epi32(-1));
-}
-
-// Past the run in a partial block of `count` pixels: 16-bit lanes count..7 all ones.
-WIDE_INLINE __m128i pastRun(int count) {
-  return _mm_cmpgt_epi16(_mm_setr_epi16(1, 2, 3, 4, 5, 6, 7, 8), _mm_set1_epi16(std::int16_t(count)));
 }
 
 // True when all eight pixels fail the depth test: the block changes nothing, so its
@@ -481,41 +436,6 @@ template <Shade S, Output O, bool Depth>
   }
 }
 
-// The first pass of a list drawn depth first over one run: each pixel's key (see
-// DepthKeys) lowered to the fragment's, whose low half `ownerKey` orders fragments of one
-// depth so that the later in the list wins. The key buffer runs on past every row's end
-// far enough for a last, partial block, whose lanes past the run are left as they are.
-WIDE_INLINE void lowerKeys(std::uint32_t* keys, int count, Lanes8 z, __m256i ownerKey, const WideConstants& constants) {
-  int i = 0;
-  for (; i + WideBlock <= count; i += WideBlock) {
-    __m256i* at = reinterpret_cast<__m256i*>(keys + i);
-    __m256i key = _mm256_or_si256(_mm256_slli_epi32(z.whole, 16), ownerKey);
-    _mm256_storeu_si256(at, _mm256_min_epu32(_mm256_loadu_si256(at), key));
-    advance(z, constants.steps, WideZ);
-  }
-  if (i == count) return;
-  __m256i* at = reinterpret_cast<__m256i*>(keys + i);
-  __m256i key = _mm256_or_si256(_mm256_or_si256(_mm256_slli_epi32(z.whole, 16), ownerKey),
-                                _mm256_cvtepi16_epi32(pastRun(count - i)));
-  _mm256_storeu_si256(at, _mm256_min_epu32(_mm256_loadu_si256(at), key));
-}
-
-// The first pass over a whole triangle: only its depth plane is read.
-[[gnu::target("avx2")]] void wideDepthRuns(const TriangleRuns& runs, const DrawContext& context) {
-  const WideConstants constants(context);
-  const Plane& z = *runs.z;
-  const std::int64_t pitch = runs.depth->pitch, originX = runs.originX;
-  const __m256i ownerKey = _mm256_set1_epi32(int(runs.ownerKey));
-  std::int64_t zRow = z.start + z.stepY * (runs.firstRow - runs.originY) + FixedHalf;
-  std::uint32_t* keyRow = runs.keys + runs.firstRow * pitch;
-  for (int row = 0; row < runs.rows; ++row, keyRow += pitch, zRow += z.stepY) {
-    std::int32_t low = runs.low[row], high = runs.high[row];
-    if (low <= high)
-      lowerKeys(keyRow + low, high - low + 1, startLanes(zRow + z.stepX * (low - originX), constants.steps, WideZ),
-                ownerKey, constants);
-  }
-}
-
 // How the attributes vary along a row, which picks the loop.
 enum class Variation { Flat, Constant, Gouraud };
 
@@ -595,13 +515,6 @@ void prepareWideSteps(DrawContext& context, TriangleKind kind, const Span& steps
 #else
   (void)context, (void)kind, (void)steps;
 #endif
-}
-
-RunsDrawer wideDepthRunsDrawer() {
-#if NYRA_WIDE_SPANS
-  if (wideSpansAllowed()) return wideDepthRuns;
-#endif
-  return nullptr;
 }
 
 void prepareWideDepthSteps(DrawContext& context, std::int64_t zStep) {
