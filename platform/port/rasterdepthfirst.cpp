@@ -1,13 +1,11 @@
 #include "platform/port/rasterdepthfirst.h"
 
-#include "platform/port/rastertriangle.h"
-
 #include "platform/port/rastercoarse.h"
+#include "platform/port/rasterlanes.h"
+#include "platform/port/rastertriangle.h"
 
 #include <algorithm>
 #include <cmath>
-
-#include "platform/port/rasterlanes.h"
 
 #if defined(__SSE2__) && !NYRA_WIDE_SPANS
 #include <emmintrin.h>
@@ -277,9 +275,8 @@ void TriangleDrawer::drawOwned(const Vertex* const (&triangle)[3], const OwnedRu
   }
 }
 
-// See rasterdepthfirst.h.
-void drawListDepthFirst(TriangleDrawer& drawer, const ColorTarget& color, const DepthTarget& depth,
-                        const RasterState& state, const Vertex* vertices, int count) {
+void drawListDepthFirst(const ColorTarget& color, const DepthTarget& depth, const RasterState& state,
+                        const Vertex* vertices, int count) {
   // Kept from draw to draw (per thread), as the runs are.
   static thread_local std::vector<ListUnit> units;
   static thread_local std::vector<std::int32_t> order;
@@ -288,14 +285,15 @@ void drawListDepthFirst(TriangleDrawer& drawer, const ColorTarget& color, const 
   listUnits(vertices, count, state, units);
   nearestFirst(units, vertices, order);
   startKeys(depth, keys);
-  drawer.startDepthFirst({keys.data(), depth.width, depth.height, depth.pitch});
+  TriangleDrawer finder(color, depth, state, false);
+  finder.startDepthFirst({keys.data(), depth.width, depth.height, depth.pitch});
   for (std::int32_t u : order) {
     const ListUnit& unit = units[std::size_t(u)];
     const Vertex* v = vertices + unit.first;
     if (unit.pair)
-      drawer.drawDepthRectangle({v, v + 1, v + 2}, {v + 3, v + 4, v + 5}, unit.rectangle, keys.data(), unitKey(u));
+      finder.drawDepthRectangle({v, v + 1, v + 2}, {v + 3, v + 4, v + 5}, unit.rectangle, keys.data(), unitKey(u));
     else
-      drawer.drawDepth(v[0], v[1], v[2], keys.data(), unitKey(u));
+      finder.drawDepth(v[0], v[1], v[2], keys.data(), unitKey(u));
   }
   owned.collect(keys, depth.pitch, color.width, color.height, int(units.size()));
   finishDepths(keys, depth);

@@ -72,11 +72,9 @@ private:
   std::vector<std::int32_t> owner_, start_;
 };
 
-class TriangleDrawer; // see rastertriangle.h
-
-// Draws the list so with `drawer`, made for this draw's targets and state.
-void drawListDepthFirst(TriangleDrawer& drawer, const ColorTarget& color, const DepthTarget& depth,
-                        const RasterState& state, const Vertex* vertices, int count);
+// Draws the list so (drawTriangles, when drawsDepthFirst says).
+void drawListDepthFirst(const ColorTarget& color, const DepthTarget& depth, const RasterState& state,
+                        const Vertex* vertices, int count);
 
 // The most units a list drawn so may have: their keys are 16-bit.
 constexpr int DepthFirstMostUnits = 0xFFFF;

@@ -285,9 +285,9 @@ using detail::TriangleDrawer;
 void drawWith(const ColorTarget& color, const DepthTarget& depth, const RasterState& state, const Vertex* vertices,
               int count, Topology topology, bool generalOnly) {
   if (!color.pixels || color.width <= 0 || color.height <= 0 || count < 3) return;
-  TriangleDrawer drawer(color, depth, state, generalOnly);
   if (!generalOnly && detail::drawsDepthFirst(color, depth, state, vertices, count, topology))
-    return detail::drawListDepthFirst(drawer, color, depth, state, vertices, count);
+    return detail::drawListDepthFirst(color, depth, state, vertices, count);
+  TriangleDrawer drawer(color, depth, state, generalOnly);
   switch (topology) {
   case Topology::TriangleList:
     for (int i = 0; i + 2 < count; i += 3) {
