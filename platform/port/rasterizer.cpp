@@ -45,6 +45,61 @@ bool TriangleDrawer::drawPair(const Vertex* const (&first)[3], const Vertex* con
   return true;
 }
 
+// The two passes of a list drawn depth first (rasterdepthfirst.cpp drives them) stay in
+// this file with the setup they share, which the compiler then inlines into them.
+void TriangleDrawer::drawDepth(const Vertex& v0, const Vertex& v1, const Vertex& v2, std::uint32_t* keys,
+                               std::uint32_t ownerKey) {
+  if (!finiteVertex(v0) || !finiteVertex(v1) || !finiteVertex(v2)) return;
+  SnappedVertex p[3] = {{snap(v0.x), snap(v0.y), &v0}, {snap(v1.x), snap(v1.y), &v1}, {snap(v2.x), snap(v2.y), &v2}};
+  if (!setUp(p)) return;
+  const double x[3] = {p[0].x / SubPixelScale, p[1].x / SubPixelScale, p[2].x / SubPixelScale};
+  const double y[3] = {p[0].y / SubPixelScale, p[1].y / SubPixelScale, p[2].y / SubPixelScale};
+  const int x0 = int(g_.originX), y0 = int(firstRow_), x1 = int(lastColumn_), y1 = int(lastRow_);
+  if (coarse_.hidesTriangle(x, y, x0, y0, x1, y1, nearestDepth(v0.z, v1.z, v2.z))) return;
+  makeDepthPlane(*p[0].source, *p[1].source, *p[2].source);
+  drawDepthRuns([&](auto visit) { forEachRun(p, visit); }, keys, ownerKey);
+  coarse_.touchedTriangle(x, y, x0, y0, x1, y1);
+}
+
+void TriangleDrawer::drawDepthRectangle(const Vertex* const (&first)[3], const Vertex* const (&second)[3],
+                                        const Rectangle& rectangle, std::uint32_t* keys,
+                                        std::uint32_t ownerKey) {
+  SnappedVertex p[3];
+  for (int i = 0; i < 3; ++i) p[i] = {snap(first[i]->x), snap(first[i]->y), first[i]};
+  if (!setUp(p)) return;
+  std::int64_t nearest = std::min(nearestDepth(first[0]->z, first[1]->z, first[2]->z),
+                                  nearestDepth(second[0]->z, second[1]->z, second[2]->z));
+  const int x0 = int(g_.originX), y0 = int(firstRow_), x1 = int(lastColumn_), y1 = int(lastRow_);
+  if (coarse_.hides(x0, y0, x1, y1, nearest)) return;
+  makeDepthPlane(*p[0].source, *p[1].source, *p[2].source);
+  drawDepthRuns([&](auto visit) { forEachRectangleRun(rectangle, visit); }, keys, ownerKey);
+  coarse_.touched(x0, y0, x1, y1);
+}
+
+// The runs are drawn as the triangle's own are, in as few calls as rows allow (one run a
+// row each).
+void TriangleDrawer::drawOwned(const Vertex* const (&triangle)[3], const OwnedRun* begin,
+                               const OwnedRun* end) {
+  SnappedVertex p[3];
+  for (int i = 0; i < 3; ++i) p[i] = {snap(triangle[i]->x), snap(triangle[i]->y), triangle[i]};
+  if (begin == end || !setUp(p)) return;
+  makePlanes(p, *triangle[0]);
+  setSteps();
+  chooseDrawer();
+  if (!runsDrawer_) {
+    for (const OwnedRun* run = begin; run != end; ++run) fillSpan(run->row, run->low, run->high);
+    return;
+  }
+  while (begin != end) {
+    const OwnedRun* batchEnd = begin + 1;
+    while (batchEnd != end && batchEnd->row > batchEnd[-1].row) ++batchEnd;
+    drawRuns([&](auto visit) {
+      for (const OwnedRun* run = begin; run != batchEnd; ++run) visit(run->row, run->low, run->high);
+    });
+    begin = batchEnd;
+  }
+}
+
 void TriangleDrawer::chooseDrawer() {
   SpanDrawer& chosen = drawers_[kind_.gouraud][kind_.perspective][kind_.flat];
   if (!chosen) chosen = generalOnly_ ? generalSpanDrawer(kind_) : chooseSpanDrawer(context_, kind_);
