@@ -1,9 +1,11 @@
 #include "platform/port/rastercoarse.h"
 
+#include "platform/port/rasterlanes.h"
+
 #include <algorithm>
 #include <cmath>
 
-#if defined(__SSE2__)
+#if defined(__SSE2__) && !NYRA_WIDE_SPANS
 #include <emmintrin.h>
 #endif
 
@@ -32,10 +34,25 @@ std::uint16_t largestOfRows(const std::uint32_t* keys, int rows, int pitch) {
 }
 #endif
 
+#if NYRA_WIDE_SPANS
+// The largest depth in `rows` rows of 16 keys with AVX2: the largest key holds it.
+[[gnu::target("avx2")]] std::uint16_t wideLargestOfRows(const std::uint32_t* keys, int rows, int pitch) {
+  __m256i most = _mm256_setzero_si256();
+  for (int r = 0; r < rows; ++r, keys += pitch)
+    most = _mm256_max_epu32(most, _mm256_max_epu32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(keys)),
+                                                   _mm256_loadu_si256(reinterpret_cast<const __m256i*>(keys + 8))));
+  __m128i four = _mm_max_epu32(_mm256_castsi256_si128(most), _mm256_extracti128_si256(most, 1));
+  four = _mm_max_epu32(four, _mm_shuffle_epi32(four, _MM_SHUFFLE(1, 0, 3, 2)));
+  four = _mm_max_epu32(four, _mm_shuffle_epi32(four, _MM_SHUFFLE(2, 3, 0, 1)));
+  return std::uint16_t(std::uint32_t(_mm_cvtsi128_si32(four)) >> 16);
+}
+#endif
+
 } // namespace
 
 void CoarseDepth::begin(const DepthKeys& keys) {
   keys_ = keys;
+  wide_ = wideSpansAvailable();
   tilesAcross_ = (keys.width + TileSize - 1) >> TileBits;
   tilesDown_ = (keys.height + TileSize - 1) >> TileBits;
   std::size_t tiles = std::size_t(tilesAcross_) * std::size_t(tilesDown_);
@@ -55,6 +72,11 @@ std::uint16_t CoarseDepth::measure(int tileX, int tileY) {
   int columns = std::min(TileSize, keys_.width - x0), rows = std::min(TileSize, keys_.height - y0);
   const std::uint32_t* keys = keys_.keys + std::ptrdiff_t(y0) * keys_.pitch + x0;
   std::uint16_t most = 0;
+#if NYRA_WIDE_SPANS
+  static_assert(TileSize == 16, "the wide measure reads 16 keys a row");
+  if (columns == TileSize && wide_) most = wideLargestOfRows(keys, rows, keys_.pitch);
+  else
+#endif
 #if defined(__SSE2__)
   if (columns == TileSize)
     for (int c = 0; c < TileSize; c += 8) most = std::max(most, largestOfRows(keys + c, rows, keys_.pitch));

@@ -50,6 +50,7 @@ private:
   bool forEachBand(const double (&x)[3], const double (&y)[3], int x0, int y0, int x1, int y1, Visit visit) const;
 
   DepthKeys keys_;
+  bool wide_ = false; // AVX2 measures the tiles
   int tilesAcross_ = 0, tilesDown_ = 0;
   std::vector<std::uint16_t> largest_;
   // A tile's largest depth is this draw's when its entry equals generation_: starting a

@@ -37,36 +37,36 @@ double timesCovered(const ColorTarget& color, const Vertex* vertices, int count)
 
 constexpr int KeyPadding = 8; // a last block of eight may reach this far past the end
 
-// The first column from `x` on (to `width`) whose key's low half is not `low`.
-int runEnd(const std::uint32_t* row, int x, int width, std::uint32_t low) {
-#if defined(__SSE2__)
-  // Eight keys at a time: their low halves packed into one register.
-  const __m128i lowHalves = _mm_set1_epi32(0xFFFF), same = _mm_set1_epi16(std::int16_t(low));
-  for (; x + 8 <= width; x += 8) {
-    __m128i first = _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(row + x)), lowHalves);
-    __m128i second = _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(row + x + 4)), lowHalves);
-    // Signed packing would saturate halves of 0x8000 and up: flip their top bit first.
-    const __m128i flip = _mm_set1_epi32(0x8000);
-    __m128i halves = _mm_xor_si128(_mm_packs_epi32(_mm_sub_epi32(first, flip), _mm_sub_epi32(second, flip)),
-                                   _mm_set1_epi16(std::int16_t(0x8000)));
-    int differs = _mm_movemask_epi8(_mm_cmpeq_epi16(halves, same)) ^ 0xFFFF;
-    if (differs) return x + __builtin_ctz(unsigned(differs)) / 2;
-  }
-#endif
-  while (x < width && (row[x] & 0xFFFF) == low) ++x;
-  return x;
+// Calls found(first, last, low) for each run of columns 0..width-1 whose keys have one
+// low half, left to right: where a key's low half differs from its left neighbour's, a
+// run ends.
+template <class Found>
+void scanRow(const std::uint32_t* row, int width, Found found) {
+  int first = 0;
+  for (int x = 1; x < width; ++x)
+    if ((row[x] ^ row[x - 1]) & 0xFFFF) found(first, x - 1, row[first] & 0xFFFF), first = x;
+  found(first, width - 1, row[first] & 0xFFFF);
 }
 
 #if NYRA_WIDE_SPANS
-// The same eight keys at a time with AVX2 (every processor that draws depth first).
-[[gnu::target("avx2")]] int wideRunEnd(const std::uint32_t* row, int x, int width, std::uint32_t low) {
-  const __m256i lowHalves = _mm256_set1_epi32(0xFFFF), same = _mm256_set1_epi32(int(low));
+// The same eight neighbours at a time with AVX2 (every processor that draws depth first).
+template <class Found>
+[[gnu::target("avx2")]] void wideScanRow(const std::uint32_t* row, int width, Found found) {
+  const __m256i lowHalves = _mm256_set1_epi32(0xFFFF);
+  int first = 0, x = 1;
   for (; x + 8 <= width; x += 8) {
-    __m256i halves = _mm256_and_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(row + x)), lowHalves);
-    int differs = _mm256_movemask_ps(_mm256_castsi256_ps(_mm256_cmpeq_epi32(halves, same))) ^ 0xFF;
-    if (differs) return x + __builtin_ctz(unsigned(differs));
+    __m256i here = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(row + x));
+    __m256i left = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(row + x - 1));
+    __m256i same = _mm256_cmpeq_epi32(_mm256_and_si256(_mm256_xor_si256(here, left), lowHalves), _mm256_setzero_si256());
+    for (unsigned ends = unsigned(_mm256_movemask_ps(_mm256_castsi256_ps(same))) ^ 0xFF; ends; ends &= ends - 1) {
+      int at = x + __builtin_ctz(ends);
+      found(first, at - 1, row[first] & 0xFFFF);
+      first = at;
+    }
   }
-  return runEnd(row, x, width, low);
+  for (; x < width; ++x)
+    if ((row[x] ^ row[x - 1]) & 0xFFFF) found(first, x - 1, row[first] & 0xFFFF), first = x;
+  found(first, width - 1, row[first] & 0xFFFF);
 }
 #endif
 
@@ -195,21 +195,21 @@ void finishDepths(const std::vector<std::uint32_t>& keys, const DepthTarget& dep
 void OwnedRuns::collect(const std::vector<std::uint32_t>& keys, int pitch, int width, int height, int unitCount) {
   found_.clear();
   owner_.clear();
-  auto end = runEnd;
-#if NYRA_WIDE_SPANS
-  if (wideSpansAvailable()) end = wideRunEnd;
-#endif
+  const bool wide = wideSpansAvailable();
   for (int y = 0; y < height; ++y) {
+    auto found = [&](int first, int last, std::uint32_t low) {
+      if (low == NoUnitKey) return;
+      found_.push_back({y, first, last});
+      owner_.push_back(std::int32_t(unitKey(0) - low));
+    };
     const std::uint32_t* row = keys.data() + std::ptrdiff_t(y) * pitch;
-    for (int x = 0; x < width;) {
-      std::uint32_t low = row[x] & 0xFFFF;
-      int runEnds = end(row, x + 1, width, low);
-      if (low != NoUnitKey) {
-        found_.push_back({y, x, runEnds - 1});
-        owner_.push_back(std::int32_t(unitKey(0) - low));
-      }
-      x = runEnds;
+#if NYRA_WIDE_SPANS
+    if (wide) {
+      wideScanRow(row, width, found);
+      continue;
     }
+#endif
+    scanRow(row, width, found);
   }
   // Grouped by unit, keeping each unit's runs in the order found.
   start_.assign(std::size_t(unitCount) + 1, 0);
