@@ -10,7 +10,6 @@
 #include "platform/port/rasterlanes.h"
 #include "platform/port/rasterpixels.h"
 
-#include <algorithm>
 #include <atomic>
 
 namespace raster::detail {
