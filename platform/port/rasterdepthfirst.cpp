@@ -40,10 +40,10 @@ constexpr int KeyPadding = 8; // a last block of eight may reach this far past t
 // Calls found(first, last, low) for each run of columns 0..width-1 whose keys have one
 // low half, left to right: where a key's low half differs from its left neighbour's, a
 // run ends.
+// From column x on, with a run open since column `first`.
 template <class Found>
-void scanRow(const std::uint32_t* row, int width, Found found) {
-  int first = 0;
-  for (int x = 1; x < width; ++x)
+void scanRow(const std::uint32_t* row, int width, Found found, int first = 0, int x = 1) {
+  for (; x < width; ++x)
     if ((row[x] ^ row[x - 1]) & 0xFFFF) found(first, x - 1, row[first] & 0xFFFF), first = x;
   found(first, width - 1, row[first] & 0xFFFF);
 }
@@ -64,9 +64,7 @@ template <class Found>
       first = at;
     }
   }
-  for (; x < width; ++x)
-    if ((row[x] ^ row[x - 1]) & 0xFFFF) found(first, x - 1, row[first] & 0xFFFF), first = x;
-  found(first, width - 1, row[first] & 0xFFFF);
+  scanRow(row, width, found, first, x);
 }
 #endif
 
